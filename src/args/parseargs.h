@@ -1,0 +1,30 @@
+// parseargs.h - splitting an argument text into the plugin-wide ArgTable.
+#pragma once
+
+#include "sys/winhdr.h"
+
+#define MAX_ARGS 1024
+#define MAX_ARG_LEN 8192
+
+enum {
+    PARSE_BLANKS = 0x01,    // white space outside quotes ends an argument
+    PARSE_COMMAS = 0x02,    // a comma outside quotes ends an argument
+    PARSE_SWITCHES = 0x04,  // "/N:5/Q" splits into "/N:5" and "/Q"
+    PARSE_UPPER = 0x80,     // fold every stored character to upper case
+};
+
+struct ArgTableRecord {
+    int Count;
+    wchar_t *Argument[MAX_ARGS];
+    int Length[MAX_ARGS];
+    wchar_t Store[MAX_ARG_LEN];
+};
+
+extern ArgTableRecord ArgTable;
+
+int ParseArgs(unsigned flags, const wchar_t *text);
+int ParseNumber(const wchar_t *text, const wchar_t **end, DWORD *value);
+bool IsValueSeparator(wchar_t c);
+// Upper-cases one argument in place for a message, bounded by its own
+// characters (never past the store).
+void UpperCaseArgument(int index);
