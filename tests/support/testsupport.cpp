@@ -1,36 +1,7 @@
-// testsupport.cpp - fixtures and registry helpers for the unit tests.
+// testsupport.cpp - text and registry helpers for the tests.
 #include "testsupport.h"
 
 #include <vector>
-
-void SysTest::SetUp()
-{
-    SysRestoreAll();
-    HostCaptureClear();
-    HostCaptureStart();
-}
-
-void SysTest::TearDown()
-{
-    HostCaptureStop();
-    HostCaptureClear();
-    SysRestoreAll();
-}
-
-std::wstring CapturedOut()
-{
-    return HostCapturedOut();
-}
-
-std::wstring CapturedErr()
-{
-    return HostCapturedErr();
-}
-
-void ClearCaptured()
-{
-    HostCaptureClear();
-}
 
 std::string Narrow(const std::wstring &text)
 {
