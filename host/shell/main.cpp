@@ -85,6 +85,20 @@ bool RunLines(Plugin &plugin, const std::vector<std::wstring> &lines,
     return false;
 }
 
+// A command processor has read its command line from the console before a
+// plugin waits for a key.  Wine's console takes keys from a terminal only
+// once some program has looked at its input, so the shell does that here.
+void WakeConsoleInput(void)
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(input, &mode))
+        return;
+    INPUT_RECORD record;
+    DWORD count = 0;
+    PeekConsoleInputW(input, &record, 1, &count);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t **argv)
@@ -101,6 +115,7 @@ int wmain(int argc, wchar_t **argv)
 
     // First of all handlers, so that the plugin's come before it.
     InstallBreakHandler();
+    WakeConsoleInput();
 
     std::vector<std::wstring> scriptLines;
     std::wstring batchName;
