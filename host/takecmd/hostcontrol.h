@@ -16,4 +16,10 @@ HOSTAPI void WINAPI HostCaptureClear(void);
 
 // The attribute SetColors last noted (-1 before any call).
 HOSTAPI int WINAPI HostLastColors(void);
+
+// Makes GetAttribute report this attribute (0-255) instead of the
+// console's; -1 goes back to the console.
+HOSTAPI void WINAPI HostSetAttribute(int attribute);
+// How many separate writes the output functions have made.
+HOSTAPI long WINAPI HostWriteCalls(void);
 }

@@ -32,9 +32,12 @@ HOSTAPI int WINAPI QueryTrueName(const wchar_t *path, wchar_t *buffer)
 
 HOSTAPI int WINAPI GetAttribute(unsigned int *normal, unsigned int *inverse)
 {
+    extern int HostTestAttribute;
     unsigned attribute = 0x07;
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+    if (HostTestAttribute >= 0)
+        attribute = HostTestAttribute & 0xFF;
+    else if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
         attribute = info.wAttributes & 0xFF;
     if (normal)
         *normal = attribute;
