@@ -1,36 +1,7 @@
-// testsupport.cpp - fixtures and registry helpers for the unit tests.
+// testsupport.cpp - text and registry helpers for the tests.
 #include "testsupport.h"
 
 #include <vector>
-
-void SysTest::SetUp()
-{
-    SysRestoreAll();
-    HostCaptureClear();
-    HostCaptureStart();
-}
-
-void SysTest::TearDown()
-{
-    HostCaptureStop();
-    HostCaptureClear();
-    SysRestoreAll();
-}
-
-std::wstring CapturedOut()
-{
-    return HostCapturedOut();
-}
-
-std::wstring CapturedErr()
-{
-    return HostCapturedErr();
-}
-
-void ClearCaptured()
-{
-    HostCaptureClear();
-}
 
 std::string Narrow(const std::wstring &text)
 {
@@ -78,6 +49,11 @@ static HKEY CreateKey(HKEY root, const wchar_t *key)
     HKEY handle = nullptr;
     LSTATUS status = RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
                                      nullptr);
+    // Below a volatile parent (the shared MIDI records) only volatile keys
+    // can be made.
+    if (status == 1021 /* ERROR_CANNOT_CREATE_STABLE_SUBKEY */)
+        status = RegCreateKeyExW(root, key, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                 nullptr, &handle, nullptr);
     EXPECT_EQ(status, ERROR_SUCCESS) << "creating registry key " << Narrow(key);
     return handle;
 }
