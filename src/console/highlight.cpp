@@ -111,9 +111,7 @@ static unsigned char DefaultHighlight(unsigned char attr, int fg, int bg)
     return h;
 }
 
-// The highlight a requested foreground f and background b give on the
-// current colours, or -1 when they give no usable highlight.
-static int ChooseHighlight(int f, int b, int fg, int bg)
+int ChooseHighlight(int f, int b, int fg, int bg)
 {
     if (b == 64) {
         if (f < 0)

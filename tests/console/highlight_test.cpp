@@ -262,3 +262,52 @@ TEST_F(HighlightTest, ReadHighlightValueEndsTextWithoutTerminator)
     EXPECT_EQ(ReadHighlightValue(PluginKey, buffer, HKEY_CURRENT_USER), 0);
     EXPECT_WTEXT(L"0x1", buffer);
 }
+
+TEST_F(HighlightTest, ColourDescriptionsThroughTheHost)
+{
+    struct Case {
+        int attribute;
+        const wchar_t *highlight;
+        const char *slots;
+    } cases[] = {
+        { 0x07, L"bright white on blue", "07 1F 70 F1 0F F0" },
+        { 0x07, L"Bright Yellow", "07 0E 70 E0 0F F0" },
+        { 0x1F, L"yellow", "1F 16 F1 61 1B B1" },
+        { 0x07, L"bright white on black", "07 0F 70 F0 0E E0" },
+        { 0x07, L"white on black", NoColours },  // the current colours
+        { 0x07, L"white", NoColours },           // the current foreground
+        { 0x07, L"black", NoColours },           // the current background
+        { 0x07, L"red on red", NoColours },
+        { 0x07, L"purple", NoColours },
+        { 0x07, L"on blue", NoColours },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(FromEnvironment(c.attribute, c.highlight), c.slots)
+            << std::hex << c.attribute << " " << Narrow(c.highlight);
+}
+
+TEST_F(HighlightTest, RequestedColoursOnTheCurrentOnes)
+{
+    // Requested foreground and background, current fg and bg, highlight.
+    struct Case {
+        int f, b, fg, bg, highlight;
+    } cases[] = {
+        { 14, 1, 7, 0, 0x1E },
+        { 7, 0, 7, 0, -1 },    // the current colours
+        { 3, 3, 7, 0, -1 },    // foreground on itself
+        { 12, -1, 7, 0, 0x0C },
+        { 12, 64, 7, 1, 0x1C },  // 64: the current background
+        { 7, 64, 7, 1, -1 },
+        { -1, 64, 7, 0, -1 },
+        { -1, 2, 7, 0, -1 },
+        { 1, -1, 7, 1, -1 },   // would vanish on the background
+        { 14, -5, 7, 0, -1 },
+        { 16, -1, 7, 0, -1 },  // not a colour number
+        { 16, 64, 7, 0, -1 },
+        { 4, 16, 7, 0, -1 },
+        { 0, 15, 7, 0, 0xF0 },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ChooseHighlight(c.f, c.b, c.fg, c.bg), c.highlight)
+            << c.f << " on " << c.b << " over " << c.fg << " on " << c.bg;
+}
