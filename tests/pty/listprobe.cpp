@@ -46,9 +46,20 @@ static int Break(void)
     return result;
 }
 
+// Wine's console starts reading the terminal only once a program looks at
+// its input; a shell has done so when it read the command line.  Without
+// that, _kbhit never sees a key.
+static void WakeConsoleInput(void)
+{
+    INPUT_RECORD record;
+    DWORD count = 0;
+    PeekConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &count);
+}
+
 int wmain(int argc, wchar_t **argv)
 {
     const wchar_t *mode = argc > 1 ? argv[1] : L"colours";
+    WakeConsoleInput();
     OpenConsoleOut();
     ResetListOutput();
     LoadHighlightColours();
