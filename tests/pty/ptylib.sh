@@ -25,6 +25,7 @@ PTY_STATUS=
 
 pty_cleanup() {
     tmux -L "$PTY_SOCKET" kill-server >/dev/null 2>&1
+    rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/$PTY_SOCKET"
     [ -n "${KEEP_WORK:-}" ] || rm -rf "$PTY_WORK"
 }
 trap pty_cleanup EXIT
