@@ -63,9 +63,9 @@ pty_wait_text "Press a key to continue" 30
 pty_check paging '[ "$(pty_count "Press a key")" = 1 ] && pty_text | grep -qx "line 23" &&
     ! pty_text | grep -qx "line 24"' "the prompt after line 23, and no further"
 pty_keys 5
-pty_wait_text "line 28" 10
-sleep 0.5
-pty_check paging '[ "$(pty_count "Press a key")" = 2 ] && ! pty_text | grep -qx "line 29"' \
+pty_wait_count "Press a key" 2 10
+pty_check paging '[ "$(pty_count "Press a key")" = 2 ] && pty_text | grep -qx "line 28" &&
+    ! pty_text | grep -qx "line 29"' \
     "after \"5\" five lines and the next prompt"
 pty_keys c
 pty_wait_exit 30

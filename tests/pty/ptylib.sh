@@ -200,6 +200,17 @@ pty_count() {
     pty_written | grep -oF -- "$1" | wc -l
 }
 
+# pty_wait_count TEXT N [SECONDS]: waits until TEXT has been written N times;
+# 1 on time-out.
+pty_wait_count() {
+    local limit=$((${3:-30} * 10)) i
+    for ((i = 0; i < limit; i++)); do
+        [ "$(pty_count "$1")" -ge "$2" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # pty_wait_exit [SECONDS]: waits for the program to end and puts its exit
 # status in PTY_STATUS; on time-out ends it, PTY_STATUS is "timeout", 1.
 pty_wait_exit() {
