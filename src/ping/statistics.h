@@ -1,0 +1,22 @@
+// statistics.h - the tallies of the host being pinged and their report.
+#pragma once
+
+#include "sys/winhdr.h"
+
+struct PingStatsRecord {
+    DWORD Received;   // echoes with a reply of any status
+    DWORD Lost;       // echoes without a reply
+    DWORD TotalTime;  // ms, over all replies
+    DWORD MinTime;
+    DWORD MaxTime;
+};
+// Left as the last host attempted made them; the result variables read them.
+extern PingStatsRecord PingStats;
+
+// Back to the state of a fresh load: MinTime 0xFFFFFFFF, the rest 0.
+void ResetPingStats(void);
+// Adds one reply's round-trip time to the tallies (not the count).
+void TallyRoundTrip(DWORD roundTripTime);
+// The statistics block of the host with this numeric address; nothing when
+// no echo has been sent.  Returns 0.
+int ShowPingStatistics(const wchar_t *address);
