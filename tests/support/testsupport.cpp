@@ -78,6 +78,11 @@ static HKEY CreateKey(HKEY root, const wchar_t *key)
     HKEY handle = nullptr;
     LSTATUS status = RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
                                      nullptr);
+    // Below a volatile parent (the shared MIDI records) only volatile keys
+    // can be made.
+    if (status == 1021 /* ERROR_CANNOT_CREATE_STABLE_SUBKEY */)
+        status = RegCreateKeyExW(root, key, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                 nullptr, &handle, nullptr);
     EXPECT_EQ(status, ERROR_SUCCESS) << "creating registry key " << Narrow(key);
     return handle;
 }

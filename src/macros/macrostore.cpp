@@ -1,0 +1,159 @@
+// macrostore.cpp - host macros as "Host-<number>" / "Host-<NAME>" values in the registry.
+#include "macros/macrostore.h"
+#include "args/parseargs.h"
+#include "frame/settings.h"
+#include "resolve/netconfig.h"
+#include "sys/syscalls.h"
+
+#include <string.h>
+#include <wctype.h>
+
+#define MACRO_PREFIX L"Host-"
+#define MACRO_PREFIX_LENGTH 5
+#define MACRO_TEXT_CAPACITY 1025               // 1024 characters and the terminator
+#define MACRO_DATA_BYTES (MACRO_TEXT_CAPACITY * 2)  // the most a lookup reads
+#define MACRO_NAME_MAX 10
+// A value name: the prefix and a name the caller vouches for, bounded.
+#define VALUE_NAME_CAPACITY (MACRO_PREFIX_LENGTH + MACRO_TEXT_CAPACITY)
+
+static void NumberedValueName(unsigned number, wchar_t *valueName)
+{
+    wsprintfW(valueName, L"%s%u", MACRO_PREFIX, number);
+}
+
+// False when the name does not fit: a truncated name would be another macro.
+static bool NamedValueName(const wchar_t *name, wchar_t *valueName)
+{
+    size_t length = wcslen(name);
+    if (length >= VALUE_NAME_CAPACITY - MACRO_PREFIX_LENGTH)
+        return false;
+    wcscpy(valueName, MACRO_PREFIX);
+    for (size_t i = 0; i <= length; i++)
+        valueName[MACRO_PREFIX_LENGTH + i] = towupper(name[i]);
+    return true;
+}
+
+static int WriteMacro(const wchar_t *valueName, const wchar_t *text)
+{
+    HKEY key = nullptr;
+    if (SYS(RegCreateKeyExW)(HKEY_CURRENT_USER, SONARO_SETTINGS_KEY, 0, nullptr,
+                             REG_OPTION_NON_VOLATILE, KEY_READ | KEY_SET_VALUE, nullptr, &key,
+                             nullptr) != ERROR_SUCCESS)
+        return 1;
+    LSTATUS status;
+    if (text == nullptr || text[0] == 0) {
+        status = SYS(RegDeleteValueW)(key, valueName);
+    } else {
+        size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        status = bytes > 0xFFFFFFFFu
+                     ? ERROR_INVALID_PARAMETER
+                     : SYS(RegSetValueExW)(key, valueName, 0, REG_SZ,
+                                           reinterpret_cast<const BYTE *>(text),
+                                           static_cast<DWORD>(bytes));
+    }
+    SYS(RegCloseKey)(key);
+    return status == ERROR_SUCCESS ? 0 : 1;
+}
+
+// Found only as a non-empty REG_SZ of at most 1024 characters; the output
+// is written only then.
+static int ReadMacro(const wchar_t *valueName, wchar_t *output)
+{
+    HKEY key = nullptr;
+    if (SYS(RegOpenKeyExW)(HKEY_CURRENT_USER, SONARO_SETTINGS_KEY, 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return 1;
+    wchar_t data[MACRO_TEXT_CAPACITY];
+    memset(data, 0, sizeof data);
+    DWORD type = 0;
+    DWORD size = MACRO_DATA_BYTES;
+    LSTATUS status = SYS(RegQueryValueExW)(key, valueName, nullptr, &type,
+                                           reinterpret_cast<BYTE *>(data), &size);
+    SYS(RegCloseKey)(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ || data[0] == 0)
+        return 1;
+    size_t length = wcsnlen(data, MACRO_TEXT_CAPACITY - 1);
+    memcpy(output, data, length * sizeof(wchar_t));
+    output[length] = 0;
+    return 0;
+}
+
+int SetNumberedMacro(unsigned number, const wchar_t *text)
+{
+    wchar_t valueName[VALUE_NAME_CAPACITY];
+    NumberedValueName(number, valueName);
+    return WriteMacro(valueName, text);
+}
+
+int SetNamedMacro(const wchar_t *name, const wchar_t *text)
+{
+    if (name == nullptr || name[0] == 0)
+        return -1;
+    wchar_t valueName[VALUE_NAME_CAPACITY];
+    if (!NamedValueName(name, valueName))
+        return 1;
+    return WriteMacro(valueName, text);
+}
+
+int LookupNumberedMacro(unsigned number, wchar_t *output)
+{
+    if (output == nullptr)
+        return -1;
+    wchar_t valueName[VALUE_NAME_CAPACITY];
+    NumberedValueName(number, valueName);
+    return ReadMacro(valueName, output);
+}
+
+int LookupNamedMacro(const wchar_t *name, wchar_t *output)
+{
+    if (name == nullptr || output == nullptr || !iswalpha(name[0]))
+        return -1;
+    wchar_t valueName[VALUE_NAME_CAPACITY];
+    if (!NamedValueName(name, valueName))
+        return 1;
+    return ReadMacro(valueName, output);
+}
+
+// The name is a network keyword (without "#"), alone or with one digit 1-9.
+static bool IsReservedName(const wchar_t *name)
+{
+    for (int i = 0; i < NETWORK_KEYWORD_COUNT; i++) {
+        const wchar_t *keyword = NetworkKeywords[i] + 1;
+        if (_wcsicmp(name, keyword) == 0)
+            return true;
+        size_t length = wcslen(keyword);
+        if (_wcsnicmp(name, keyword, length) == 0 && name[length] >= L'1' &&
+            name[length] <= L'9' && name[length + 1] == 0)
+            return true;
+    }
+    return false;
+}
+
+bool IsValidMacroName(const wchar_t *name)
+{
+    if (name == nullptr || !iswalpha(name[0]))
+        return false;
+    size_t length = 1;
+    for (; name[length] != 0; length++) {
+        if (length >= MACRO_NAME_MAX)
+            return false;
+        if (!iswalnum(name[length]) && name[length] != L'_')
+            return false;
+    }
+    return !IsReservedName(name);
+}
+
+int ExpandHostMacro(const wchar_t *text, wchar_t *output)
+{
+    if (text == nullptr || output == nullptr)
+        return -1;
+    if (text[0] != L'#')
+        return 1;
+    const wchar_t *rest = text + 1;
+    if (iswalpha(rest[0]) && IsValidMacroName(rest))
+        return LookupNamedMacro(rest, output);
+    DWORD number;
+    if (ParseNumber(rest, nullptr, &number) == 0)
+        return LookupNumberedMacro(number, output);
+    return 1;
+}

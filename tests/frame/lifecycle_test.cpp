@@ -1,0 +1,166 @@
+// Load, unload, the description record and the usage entry.
+#include "testsupport.h"
+#include "frame/plugin.h"
+#include "frame/hostapi.h"
+
+#include <stdint.h>
+#include <string>
+
+namespace {
+
+int sleeps[8];
+int sleepCount;
+int createCount;
+int cleanups;
+
+void WINAPI RecordSleep(DWORD ms)
+{
+    if (sleepCount < 8)
+        sleeps[sleepCount] = static_cast<int>(ms);
+    sleepCount++;
+}
+
+HANDLE WINAPI NoConsole(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                        DWORD disposition, DWORD flags, HANDLE)
+{
+    EXPECT_WTEXT(L"conout$", name);
+    EXPECT_EQ(access, static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
+    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_WRITE));
+    EXPECT_EQ(security, nullptr);
+    EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
+    EXPECT_EQ(flags, 0u);
+    createCount++;
+    return INVALID_HANDLE_VALUE;
+}
+
+int WINAPI CountCleanup(void)
+{
+    cleanups++;
+    return 0;
+}
+
+class LifecycleTest : public SysTest {
+protected:
+    void SetUp() override
+    {
+        SysTest::SetUp();
+        sleepCount = createCount = cleanups = 0;
+        g_sys.Sleep = RecordSleep;
+        g_sys.WSACleanup = CountCleanup;
+    }
+    void TearDown() override
+    {
+        MidiOut = nullptr;
+        ConsoleOut = nullptr;
+        SysTest::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(LifecycleTest, DescriptionRecord)
+{
+    PluginInfoRecord *info = GetPluginInfo();
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info, GetPluginInfo());
+    EXPECT_WTEXT(L"Sonaro", info->Name);
+    EXPECT_WTEXT(L"Adds an audible ping command to TCC.", info->Description);
+    EXPECT_WTEXT(L"sonaro,sonarohelp,sonaromacro,@sonaromacro,@lookuphost,@pingdhcp,@pingdns,"
+                 L"@pingrouter,@pingtime,@pingwins,_pingavg,_pingmax,_pingmin,_pingslost,_pingsrcvd",
+                 info->Implements);
+    EXPECT_EQ(info->Major, 1);
+    EXPECT_EQ(info->Minor, 0);
+    EXPECT_EQ(info->Build, 3);
+    EXPECT_NE(info->Author, nullptr);
+    EXPECT_NE(info->Email, nullptr);
+    EXPECT_NE(info->WebPage, nullptr);
+}
+
+TEST_F(LifecycleTest, WinsockFailureStopsAtOnce)
+{
+    g_sys.WSAStartup = [](WORD version, LPWSADATA) -> int {
+        EXPECT_EQ(version, 0x0101);
+        return WSASYSNOTREADY;
+    };
+    EXPECT_EQ(InitializePlugin(), 1);
+    EXPECT_WTEXT(L"Sonaro plugin: Unable to initialize WinSock API!\r\n", CapturedErr());
+    EXPECT_EQ(g_sysCallCount[SYS_midiOutOpen], 0u);
+    EXPECT_EQ(g_sysCallCount[SYS_GetVersionExW], 0u);
+    EXPECT_EQ(cleanups, 0);
+    EXPECT_TRUE(CapturedOut().empty());
+}
+
+TEST_F(LifecycleTest, MidiFailureUndoesWinsock)
+{
+    ScopedEnv env(L"NoMidi", nullptr);
+    DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
+    g_sys.midiOutOpen = [](LPHMIDIOUT handle, UINT, DWORD_PTR, DWORD_PTR, DWORD) -> MMRESULT {
+        *handle = nullptr;
+        return MMSYSERR_NODRIVER;
+    };
+    EXPECT_EQ(InitializePlugin(), 1);
+    EXPECT_WTEXT(L"Sonaro plugin: Unable to open MIDI handle!\r\n", CapturedErr());
+    EXPECT_EQ(cleanups, 1);
+    EXPECT_EQ(g_sysCallCount[SYS_GetVersionExW], 0u);
+    EXPECT_EQ(g_sysCallCount[SYS_CreateFileW], 0u);
+}
+
+TEST_F(LifecycleTest, NoMidiLoadsWithoutDeviceAndRetriesTheConsoleOnce)
+{
+    ScopedEnv env(L"NoMidi", L"1");
+    g_sys.CreateFileW = NoConsole;
+    EXPECT_EQ(InitializePlugin(), 0);
+    EXPECT_EQ(MidiOut, nullptr);
+    EXPECT_EQ(g_sysCallCount[SYS_midiOutOpen], 0u);
+    EXPECT_EQ(createCount, 2);
+    ASSERT_EQ(sleepCount, 1);
+    EXPECT_EQ(sleeps[0], 50);
+    EXPECT_EQ(ConsoleOut, nullptr);
+    EXPECT_EQ(OsVersion.dwOSVersionInfoSize, 276u);
+    EXPECT_GE(OsVersion.dwMajorVersion, 5u);
+    EXPECT_TRUE(CapturedErr().empty());
+
+    // Unloading after a load without MIDI and without a console.
+    EXPECT_EQ(ShutdownPlugin(0), 0);
+    EXPECT_EQ(cleanups, 1);
+    EXPECT_EQ(g_sysCallCount[SYS_CloseHandle], 0u);
+    EXPECT_EQ(g_sysCallCount[SYS_midiOutClose], 0u);
+}
+
+TEST_F(LifecycleTest, ShutdownClosesTheConsoleHandle)
+{
+    static HANDLE closedHandle;
+    closedHandle = nullptr;
+    ConsoleOut = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x77));
+    g_sys.CloseHandle = [](HANDLE h) -> BOOL {
+        closedHandle = h;
+        return TRUE;
+    };
+    EXPECT_EQ(ShutdownPlugin(12345), 0);
+    EXPECT_EQ(closedHandle, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x77)));
+    EXPECT_EQ(ConsoleOut, nullptr);
+}
+
+TEST_F(LifecycleTest, UsageDropsTheDescriptionLine)
+{
+    wchar_t buffer[1024];
+    EXPECT_EQ(Usage(L"SONAROMACRO", buffer), 1);
+    EXPECT_EQ(std::wstring(buffer).rfind(L"SONAROMACRO /D /L /P #n=value...  \r\n\n\t/D", 0), 0u)
+        << Escaped(buffer);
+    EXPECT_EQ(Usage(L"sonaro", buffer), 1);
+    EXPECT_EQ(std::wstring(buffer).rfind(L"SONARO /4 /6 /A /C /D /F /I:n /L:n /N:n /Q /T /W:n hostname  \r\n", 0), 0u);
+    EXPECT_EQ(wcslen(buffer), wcslen(SonaroUsageText) - wcslen(L"Audibly ping a network host.\n\n"));
+    EXPECT_EQ(Usage(L"SonaroHelp", buffer), 1);
+    EXPECT_EQ(std::wstring(buffer).rfind(L"SONAROHELP /C /F /S /S:text /V topic\r\n", 0), 0u);
+
+    wcscpy(buffer, L"untouched");
+    EXPECT_EQ(Usage(L"sonar", buffer), 0);
+    EXPECT_EQ(Usage(L"@pingtime", buffer), 0);
+    EXPECT_WTEXT(L"untouched", buffer);
+}
+
+TEST_F(LifecycleTest, VersionLineNamesThePlatform)
+{
+    PrintVersionLine();
+    EXPECT_WTEXT(std::wstring(L"\r\n\t\t\t\tSonaro  1.0.3.1 (") + SONARO_ARCH_TAG + L")\r\n", CapturedOut());
+}

@@ -1,0 +1,195 @@
+// The shared MIDI handle: the volatile record, counting and release.
+#include "testsupport.h"
+#include "frame/plugin.h"
+#include "frame/sharedmidi.h"
+
+#include <stdint.h>
+#include <vector>
+
+namespace {
+
+#define RECORD_KEY L"Software\\OrvelPlugins\\Shared MIDI\\01A4"
+
+std::vector<HMIDIOUT> closed;
+int opened;
+uintptr_t nextHandle;
+
+DWORD WINAPI FakeProcessId(void) { return 420; }
+
+MMRESULT WINAPI FakeOpen(LPHMIDIOUT handle, UINT device, DWORD_PTR, DWORD_PTR, DWORD flags)
+{
+    EXPECT_EQ(device, 0u);
+    EXPECT_EQ(flags, static_cast<DWORD>(CALLBACK_NULL));
+    opened++;
+    *handle = reinterpret_cast<HMIDIOUT>(nextHandle);
+    return nextHandle ? MMSYSERR_NOERROR : MMSYSERR_BADDEVICEID;
+}
+
+MMRESULT WINAPI FakeClose(HMIDIOUT handle)
+{
+    closed.push_back(handle);
+    return MMSYSERR_NOERROR;
+}
+
+DWORD RecordValue(const wchar_t *name, DWORD *type = nullptr)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, RECORD_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0xDEADu;
+    DWORD value = 0, t = 0, size = sizeof value;
+    LSTATUS status = RegQueryValueExW(key, name, nullptr, &t, reinterpret_cast<BYTE *>(&value), &size);
+    RegCloseKey(key);
+    if (type)
+        *type = t;
+    return status == ERROR_SUCCESS ? value : 0xBADu;
+}
+
+bool RecordExists()
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, RECORD_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+class SharedMidiTest : public SysTest {
+protected:
+    void SetUp() override
+    {
+        SysTest::SetUp();
+        DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
+        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
+        closed.clear();
+        opened = 0;
+        nextHandle = 0x5150;
+        g_sys.GetCurrentProcessId = FakeProcessId;
+        g_sys.midiOutOpen = FakeOpen;
+        g_sys.midiOutClose = FakeClose;
+    }
+    void TearDown() override
+    {
+        MidiOut = nullptr;
+        DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
+        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
+        SysTest::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(SharedMidiTest, KeyNameIsTheProcessIdInHex)
+{
+    wchar_t name[64];
+    SharedMidiKeyName(name);
+    EXPECT_WTEXT(RECORD_KEY, name);
+}
+
+TEST_F(SharedMidiTest, TwoHoldersShareOneDevice)
+{
+    HMIDIOUT first = OpenSharedMidi();
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(first), 0x5150u);
+    EXPECT_EQ(RecordValue(L"Handle"), 0x5150u);
+    EXPECT_EQ(RecordValue(L"RefCount"), 1u);
+
+    HMIDIOUT second = OpenSharedMidi();
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(opened, 1) << "the second holder must reuse the device";
+    EXPECT_EQ(RecordValue(L"RefCount"), 2u);
+
+    MidiOut = first;
+    EXPECT_EQ(ReleaseSharedMidi(), 0);
+    EXPECT_TRUE(closed.empty());
+    EXPECT_EQ(RecordValue(L"RefCount"), 1u);
+    EXPECT_EQ(RecordValue(L"Handle"), 0x5150u);
+
+    EXPECT_EQ(ReleaseSharedMidi(), 0);
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0], first);
+    EXPECT_FALSE(RecordExists());
+}
+
+TEST_F(SharedMidiTest, NoDeviceLeavesNoRecord)
+{
+    nextHandle = 0;
+    EXPECT_EQ(OpenSharedMidi(), nullptr);
+    EXPECT_FALSE(RecordExists());
+}
+
+TEST_F(SharedMidiTest, IncompleteRecordIsNotTrusted)
+{
+    // Handle without a count, or of the wrong type: no record.
+    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", 0x7777);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(OpenSharedMidi()), 0x5150u);
+    EXPECT_EQ(RecordValue(L"RefCount"), 1u);
+
+    DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
+    SetRegistryString(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", L"7777");
+    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"RefCount", 3);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(OpenSharedMidi()), 0x5150u);
+    EXPECT_EQ(opened, 2);
+    DWORD type = 0;
+    EXPECT_EQ(RecordValue(L"Handle", &type), 0x5150u);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+}
+
+TEST_F(SharedMidiTest, ARecordOfSomeoneElseIsLeftAlone)
+{
+    MidiOut = reinterpret_cast<HMIDIOUT>(static_cast<uintptr_t>(0x1111));
+    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", 0x2222);
+    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"RefCount", 2);
+    EXPECT_EQ(ReleaseSharedMidi(), 0);
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0], MidiOut);
+    EXPECT_EQ(RecordValue(L"Handle"), 0x2222u);
+    EXPECT_EQ(RecordValue(L"RefCount"), 2u);
+}
+
+TEST_F(SharedMidiTest, ReleaseWithoutMidiDoesNothing)
+{
+    MidiOut = nullptr;
+    EXPECT_EQ(ReleaseSharedMidi(), 0);
+    EXPECT_TRUE(closed.empty());
+    EXPECT_EQ(g_sysCallCount[SYS_RegCreateKeyExW], 0u);
+}
+
+TEST_F(SharedMidiTest, RegistryFailureKeepsTheDevicePrivate)
+{
+    g_sys.RegCreateKeyExW = [](HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const LPSECURITY_ATTRIBUTES,
+                               PHKEY, LPDWORD) -> LSTATUS { return ERROR_ACCESS_DENIED; };
+    HMIDIOUT handle = OpenSharedMidi();
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(handle), 0x5150u);
+    EXPECT_FALSE(RecordExists());
+    MidiOut = handle;
+    EXPECT_EQ(ReleaseSharedMidi(), 0);
+    ASSERT_EQ(closed.size(), 1u);
+}
+
+TEST_F(SharedMidiTest, WideHandlesAreNeverPublished)
+{
+    if (sizeof(void *) == 4)
+        GTEST_SKIP() << "only a 64-bit process has handles wider than the record";
+    nextHandle = static_cast<uintptr_t>(0x123456789ull);
+    HMIDIOUT handle = OpenSharedMidi();
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(handle), nextHandle);
+    EXPECT_FALSE(RecordExists());
+    MidiOut = handle;
+    ReleaseSharedMidi();
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0], handle);
+}
+
+TEST_F(SharedMidiTest, NoMidiFromEnvironmentOrRegistry)
+{
+    {
+        ScopedEnv env(L"NoMidi", nullptr);
+        EXPECT_FALSE(MidiDisabled());
+        SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi", 0);
+        EXPECT_FALSE(MidiDisabled());
+        SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi", 2);
+        EXPECT_TRUE(MidiDisabled());
+    }
+    DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
+    ScopedEnv env(L"NoMidi", L"anything");
+    EXPECT_TRUE(MidiDisabled());
+}
