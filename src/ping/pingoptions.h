@@ -1,7 +1,7 @@
 // pingoptions.h - the options of one SONARO call and the run's plugin-wide flags.
 #pragma once
 
-#include "sys/winhdr.h"
+#include "frame/plugin.h"
 #include "args/parseargs.h"
 
 #define SONARO_FAMILY_NONE 0
@@ -51,3 +51,6 @@ bool MatchOption(const wchar_t *token, const wchar_t *option, bool prefix);
 // or the next argument, which *index then moves past).  0 with the number in
 // *value; 1 after the missing-value or bad-value message.
 int ReadOptionValue(int *index, const wchar_t *missingMessage, DWORD *value);
+
+// The SONARO command: options, then the run.  -1 for a null line.
+SONARO_EXPORT int WINAPI sonaro(wchar_t *line);

@@ -1,7 +1,7 @@
 // statistics.h - the tallies of the host being pinged and their report.
 #pragma once
 
-#include "sys/winhdr.h"
+#include "frame/plugin.h"
 
 struct PingStatsRecord {
     DWORD Received;   // echoes with a reply of any status
@@ -20,3 +20,11 @@ void TallyRoundTrip(DWORD roundTripTime);
 // The statistics block of the host with this numeric address; nothing when
 // no echo has been sent.  Returns 0.
 int ShowPingStatistics(const wchar_t *address);
+
+// The result variables _PINGAVG, _PINGMAX, _PINGMIN, _PINGSLOST, _PINGSRCVD:
+// the last host's figures into a buffer of 8192 characters.
+SONARO_EXPORT int WINAPI _pingavg(wchar_t *buffer);
+SONARO_EXPORT int WINAPI _pingmax(wchar_t *buffer);
+SONARO_EXPORT int WINAPI _pingmin(wchar_t *buffer);
+SONARO_EXPORT int WINAPI _pingslost(wchar_t *buffer);
+SONARO_EXPORT int WINAPI _pingsrcvd(wchar_t *buffer);

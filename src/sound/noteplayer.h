@@ -1,7 +1,7 @@
 // noteplayer.h - the MIDI notes and drums of a SONARO run.
 #pragma once
 
-#include "sys/winhdr.h"
+#include "sys/syscalls.h"
 
 struct PingOptions;
 
