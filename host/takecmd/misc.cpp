@@ -1,5 +1,6 @@
 // misc.cpp - the stand-in host's conversion, path and colour functions.
 #include "host/takecmd/hostcontrol.h"
+#include "host/takecmd/hostinternal.h"
 
 #include <string.h>
 #include <wchar.h>
@@ -34,7 +35,9 @@ HOSTAPI int WINAPI GetAttribute(unsigned int *normal, unsigned int *inverse)
 {
     unsigned attribute = 0x07;
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+    if (HostAttributeOverride() >= 0)
+        attribute = static_cast<unsigned>(HostAttributeOverride());
+    else if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
         attribute = info.wAttributes & 0xFF;
     if (normal)
         *normal = attribute;

@@ -14,39 +14,8 @@
 
 namespace {
 
-struct CaptureBuffer {
-    wchar_t *text = nullptr;
-    size_t length = 0;
-    size_t capacity = 0;
-
-    void Append(const wchar_t *s, size_t n)
-    {
-        if (length + n + 1 > capacity) {
-            size_t grown = (length + n + 1) * 2;
-            wchar_t *bigger = static_cast<wchar_t *>(realloc(text, grown * sizeof(wchar_t)));
-            if (bigger == nullptr)
-                return;
-            text = bigger;
-            capacity = grown;
-        }
-        memcpy(text + length, s, n * sizeof(wchar_t));
-        length += n;
-        text[length] = 0;
-    }
-    const wchar_t *Get()
-    {
-        return text ? text : L"";
-    }
-    void Clear()
-    {
-        length = 0;
-        if (text)
-            text[0] = 0;
-    }
-};
-
 bool Capturing;
-CaptureBuffer CapturedOut, CapturedErr;
+TextBuffer CapturedOut, CapturedErr;
 int LastColors = -1;
 
 }  // namespace

@@ -6,6 +6,7 @@
 void SysTest::SetUp()
 {
     SysRestoreAll();
+    HostReset();
     HostCaptureClear();
     HostCaptureStart();
 }
@@ -14,6 +15,7 @@ void SysTest::TearDown()
 {
     HostCaptureStop();
     HostCaptureClear();
+    HostReset();
     SysRestoreAll();
 }
 

@@ -7,8 +7,8 @@
 #include "sys/syscalls.h"
 #include "host/takecmd/hostcontrol.h"
 
-// Restores the system-call table before and after every test and captures
-// what the host functions write.
+// Restores the system-call table and the stand-in host's state (HostReset)
+// before and after every test, and captures what the host functions write.
 class SysTest : public ::testing::Test {
 protected:
     void SetUp() override;

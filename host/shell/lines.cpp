@@ -1,0 +1,201 @@
+// lines.cpp - one line of the shell: expansion, then the built-in commands
+// or the plugin's, chosen by the first word without regard to case.
+#include "host/shell/shell.h"
+#include "host/takecmd/hostcontrol.h"
+
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+void ShellError(const wchar_t *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    int length = _vscwprintf(format, copy);
+    va_end(copy);
+    if (length >= 0) {
+        std::vector<wchar_t> text(static_cast<size_t>(length) + 1);
+        _vsnwprintf(text.data(), text.size(), format, args);
+        text[static_cast<size_t>(length)] = 0;
+        Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"%s", text.data());
+    }
+    va_end(args);
+}
+
+static bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t';
+}
+
+static const wchar_t *SkipBlanks(const wchar_t *p)
+{
+    while (IsBlank(*p))
+        p++;
+    return p;
+}
+
+// A built-in's single argument: the rest without trailing blanks.
+static std::wstring Argument(const wchar_t *rest)
+{
+    std::wstring text = rest;
+    while (!text.empty() && IsBlank(text.back()))
+        text.pop_back();
+    return text;
+}
+
+static void Echo(const wchar_t *rest)
+{
+    QPuts(rest);
+    CrLf();
+}
+
+static void Set(const wchar_t *rest)
+{
+    std::wstring text = rest;
+    size_t equals = text.find(L'=');
+    if (equals == std::wstring::npos || equals == 0) {
+        ShellError(L"Syntax: set NAME=VALUE\r\n");
+        return;
+    }
+    std::wstring name = text.substr(0, equals);
+    std::wstring value = text.substr(equals + 1);
+    SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+}
+
+static bool PluginPresent(const Plugin &plugin)
+{
+    if (plugin.running)
+        return true;
+    ShellError(L"No plugin loaded.\r\n");
+    return false;
+}
+
+static void ShowUsage(const Plugin &plugin, const wchar_t *rest)
+{
+    if (!PluginPresent(plugin))
+        return;
+    if (plugin.usage == nullptr) {
+        ShellError(L"Missing plugin export: Usage\r\n");
+        return;
+    }
+    std::wstring name = Argument(rest);
+    wchar_t buffer[1024];
+    memset(buffer, 0, sizeof buffer);
+    InterlockedExchange(&PluginCallActive, 1);
+    int found = plugin.usage(name.c_str(), buffer);
+    InterlockedExchange(&PluginCallActive, 0);
+    buffer[1023] = 0;
+    if (found == 1)
+        QPuts(buffer);
+}
+
+static void ShowHelp(const Plugin &plugin, const wchar_t *rest)
+{
+    if (!PluginPresent(plugin))
+        return;
+    if (plugin.help == nullptr) {
+        ShellError(L"Missing plugin export: Help\r\n");
+        return;
+    }
+    std::wstring name = Argument(rest);
+    InterlockedExchange(&PluginCallActive, 1);
+    int result = plugin.help(name.c_str());
+    InterlockedExchange(&PluginCallActive, 0);
+    Printf(L"%d\r\n", result);
+}
+
+static void Exit(const wchar_t *rest, LineOutcome &outcome)
+{
+    std::wstring text = Argument(rest);
+    if (text.empty()) {
+        outcome.exit = true;
+        return;
+    }
+    wchar_t *end = nullptr;
+    long status = wcstol(text.c_str(), &end, 10);
+    outcome.setsResult = true;
+    if (end == text.c_str() || *end != 0) {
+        ShellError(L"Bad exit status: %s\r\n", text.c_str());
+        outcome.result = 2;
+        return;
+    }
+    outcome.result = static_cast<int>(status);
+    outcome.exit = true;
+}
+
+static int RunCommand(CommandEntry entry, const wchar_t *rest)
+{
+    // The plugin may write into its argument (upper-casing a token for a
+    // message), so it gets its own copy.
+    size_t length = wcslen(rest);
+    wchar_t *arguments = static_cast<wchar_t *>(malloc((length + 1) * sizeof(wchar_t)));
+    if (arguments == nullptr) {
+        ShellError(L"Out of memory.\r\n");
+        return 1;
+    }
+    memcpy(arguments, rest, (length + 1) * sizeof(wchar_t));
+    InterlockedExchange(&PluginCallActive, 1);
+    int result = entry(arguments);
+    InterlockedExchange(&PluginCallActive, 0);
+    free(arguments);
+    return result;
+}
+
+static LineOutcome Dispatch(Plugin &plugin, const wchar_t *line)
+{
+    LineOutcome outcome;
+    const wchar_t *start = SkipBlanks(line);
+    const wchar_t *end = start;
+    while (*end && !IsBlank(*end))
+        end++;
+    if (end == start)
+        return outcome;
+    std::wstring word(start, end);
+    const wchar_t *rest = SkipBlanks(end);
+    const wchar_t *name = word.c_str();
+
+    if (_wcsicmp(name, L"echo") == 0) {
+        Echo(rest);
+    } else if (_wcsicmp(name, L"set") == 0) {
+        Set(rest);
+    } else if (_wcsicmp(name, L"usage") == 0) {
+        ShowUsage(plugin, rest);
+    } else if (_wcsicmp(name, L"help") == 0) {
+        ShowHelp(plugin, rest);
+    } else if (_wcsicmp(name, L"unload") == 0) {
+        StopPlugin(plugin);
+    } else if (_wcsicmp(name, L"exit") == 0) {
+        Exit(rest, outcome);
+    } else if (CommandEntry entry = FindCommand(plugin, word)) {
+        outcome.setsResult = true;
+        outcome.result = RunCommand(entry, rest);
+    } else {
+        ShellError(L"Unknown command: %s\r\n", name);
+        outcome.setsResult = true;
+        outcome.result = 2;
+    }
+    return outcome;
+}
+
+LineOutcome RunLine(Plugin &plugin, const wchar_t *line)
+{
+    wchar_t *expanded = nullptr;
+    // Variable functions are plugin calls too.
+    InterlockedExchange(&PluginCallActive, 1);
+    int status = HostExpandLine(line, &expanded);
+    InterlockedExchange(&PluginCallActive, 0);
+    if (status != 0) {
+        if (status < 0)
+            ShellError(L"Out of memory.\r\n");
+        LineOutcome abandoned;
+        abandoned.setsResult = true;
+        abandoned.result = 1;
+        return abandoned;
+    }
+    LineOutcome outcome = Dispatch(plugin, expanded);
+    HostFreeText(expanded);
+    return outcome;
+}

@@ -1,0 +1,166 @@
+// plugin.cpp - loading a plugin the way the command processor does: read its
+// description, check its exports, initialise, and release it at the end.
+#include "host/shell/shell.h"
+#include "host/takecmd/hostcontrol.h"
+
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+// The host's view of the description record: the fields every plugin fills.
+struct PluginDescription {
+    const wchar_t *name;
+    const wchar_t *author;
+    const wchar_t *email;
+    const wchar_t *webPage;
+    const wchar_t *description;
+    const wchar_t *implements;
+    int major;
+    int minor;
+    int build;
+};
+
+}  // namespace
+
+volatile LONG PluginCallActive;
+
+template <typename T>
+static T Entry(HMODULE module, const char *name)
+{
+    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
+// The export that carries a name of the implements list: "@name" is the
+// function f_name, anything else its own name.
+static std::string ExportName(const std::wstring &entry)
+{
+    std::wstring name = entry[0] == L'@' ? L"f_" + entry.substr(1) : entry;
+    std::string narrow;
+    for (wchar_t c : name)
+        narrow += c < 128 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+static std::vector<std::wstring> SplitList(const std::wstring &list)
+{
+    std::vector<std::wstring> names;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(L',', start);
+        if (comma == std::wstring::npos)
+            comma = list.size();
+        if (comma > start)
+            names.push_back(list.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return names;
+}
+
+static bool MissingExport(const std::string &name)
+{
+    std::wstring wide(name.begin(), name.end());
+    ShellError(L"Missing plugin export: %s\r\n", wide.c_str());
+    return false;
+}
+
+bool LoadPlugin(const std::wstring &path, Plugin &plugin)
+{
+    plugin = Plugin();
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (module == nullptr) {
+        ShellError(L"Unable to load plugin %s (error %lu)\r\n", path.c_str(), GetLastError());
+        return false;
+    }
+    bool ok = true;
+    auto getInfo = Entry<PluginDescription *(WINAPI *)(void)>(module, "GetPluginInfo");
+    plugin.initialize = Entry<int(WINAPI *)(void)>(module, "InitializePlugin");
+    plugin.shutdown = Entry<int(WINAPI *)(int)>(module, "ShutdownPlugin");
+    plugin.usage = Entry<int(WINAPI *)(const wchar_t *, wchar_t *)>(module, "Usage");
+    plugin.help = Entry<int(WINAPI *)(const wchar_t *)>(module, "Help");
+    if (getInfo == nullptr)
+        ok = MissingExport("GetPluginInfo");
+    if (plugin.initialize == nullptr)
+        ok = MissingExport("InitializePlugin");
+    if (plugin.shutdown == nullptr)
+        ok = MissingExport("ShutdownPlugin");
+
+    const PluginDescription *info = getInfo ? getInfo() : nullptr;
+    if (getInfo && (info == nullptr || info->implements == nullptr)) {
+        ShellError(L"The plugin gives no description.\r\n");
+        ok = false;
+    }
+    if (ok) {
+        plugin.implements = info->implements;
+        for (const std::wstring &name : SplitList(plugin.implements)) {
+            std::string exportName = ExportName(name);
+            if (GetProcAddress(module, exportName.c_str()) == nullptr)
+                ok = MissingExport(exportName);
+        }
+    }
+    if (!ok) {
+        FreeLibrary(module);
+        plugin = Plugin();
+        return false;
+    }
+    plugin.module = module;
+    return true;
+}
+
+bool StartPlugin(Plugin &plugin)
+{
+    InterlockedExchange(&PluginCallActive, 1);
+    int result = plugin.initialize();
+    InterlockedExchange(&PluginCallActive, 0);
+    if (result != 0)
+        return false;
+    plugin.running = true;
+    HostSetPlugin(plugin.module, plugin.implements.c_str());
+    return true;
+}
+
+void StopPlugin(Plugin &plugin)
+{
+    if (!plugin.running)
+        return;
+    HostSetPlugin(nullptr, nullptr);
+    plugin.running = false;
+    plugin.shutdown(0);
+}
+
+void UnloadPlugin(Plugin &plugin)
+{
+    StopPlugin(plugin);
+    if (plugin.module)
+        FreeLibrary(plugin.module);
+    plugin = Plugin();
+}
+
+CommandEntry FindCommand(const Plugin &plugin, const std::wstring &name)
+{
+    if (!plugin.running || name.empty())
+        return nullptr;
+    for (const std::wstring &entry : SplitList(plugin.implements)) {
+        if (entry[0] == L'@' || entry[0] == L'_')
+            continue;
+        if (_wcsicmp(entry.c_str(), name.c_str()) == 0)
+            return Entry<CommandEntry>(plugin.module, ExportName(entry).c_str());
+    }
+    return nullptr;
+}
+
+// Registered before the plugin loads, so the handlers the plugin registers
+// later are asked first; this one only answers for Control-C and
+// Control-Break while a plugin call runs, and lets the default end the shell
+// otherwise.
+static BOOL WINAPI IgnoreBreakDuringPluginCall(DWORD type)
+{
+    if ((type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) && PluginCallActive != 0)
+        return TRUE;
+    return FALSE;
+}
+
+void InstallBreakHandler(void)
+{
+    SetConsoleCtrlHandler(IgnoreBreakDuringPluginCall, TRUE);
+}

@@ -1,0 +1,155 @@
+// fakeplugin.cpp - a small plugin for testing hostshell.exe itself: every
+// entry shows what the shell handed it, so dispatch, expansion, results and
+// the load/unload order can be checked byte for byte.
+//
+// Environment: FAKEPLUGIN_IMPLEMENTS replaces the implements list (to name an
+// entry that is not exported); FAKEPLUGIN_INITFAIL makes InitializePlugin
+// fail.
+#include "frame/hostapi.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+
+namespace {
+
+struct Description {
+    const wchar_t *name, *author, *email, *webPage, *description, *implements;
+    int major, minor, build;
+};
+
+Description Info;
+wchar_t ImplementsOverride[1024];
+
+const wchar_t DefaultImplements[] =
+    L"fakeecho,fakeresult,fakeexpand,@fakefunc,@fakelong,_fakevar,_batch";
+
+HANDLE StdErr()
+{
+    return GetStdHandle(STD_ERROR_HANDLE);
+}
+
+}  // namespace
+
+FAKE_EXPORT Description *WINAPI GetPluginInfo(void)
+{
+    Info.name = L"Fake";
+    Info.author = Info.email = Info.webPage = L"-";
+    Info.description = L"Shows what the host hands it.";
+    Info.implements = DefaultImplements;
+    DWORD n = GetEnvironmentVariableW(L"FAKEPLUGIN_IMPLEMENTS", ImplementsOverride, 1024);
+    if (n > 0 && n < 1024)
+        Info.implements = ImplementsOverride;
+    Info.major = 9;
+    Info.minor = 8;
+    Info.build = 7;
+    return &Info;
+}
+
+FAKE_EXPORT int WINAPI InitializePlugin(void)
+{
+    wchar_t fail[8];
+    if (GetEnvironmentVariableW(L"FAKEPLUGIN_INITFAIL", fail, 8) > 0) {
+        Qprintf(StdErr(), L"fake: init failed\r\n");
+        return 1;
+    }
+    Printf(L"init\r\n");
+    return 0;
+}
+
+FAKE_EXPORT int WINAPI ShutdownPlugin(int)
+{
+    Printf(L"shutdown\r\n");
+    return 0;
+}
+
+// A text with no line end at its close, a "%" and a lone line feed: the
+// shell must write it exactly.
+FAKE_EXPORT int WINAPI Usage(const wchar_t *name, wchar_t *buffer)
+{
+    if (_wcsicmp(name, L"fakeecho") != 0)
+        return 0;
+    wcscpy(buffer, L"FAKEECHO text 100%s\n\tmore\r\nlast");
+    return 1;
+}
+
+FAKE_EXPORT int WINAPI Help(const wchar_t *name)
+{
+    Printf(L"help <%s>\r\n", name);
+    return _wcsicmp(name, L"fakeecho") == 0 ? 7 : 0;
+}
+
+// The argument line exactly as received.
+FAKE_EXPORT int WINAPI fakeecho(wchar_t *arguments)
+{
+    Printf(L"[%s]\r\n", arguments);
+    return 0;
+}
+
+// Returns the number it is given.
+FAKE_EXPORT int WINAPI fakeresult(wchar_t *arguments)
+{
+    return _wtoi(arguments);
+}
+
+// Hands its argument to ExpandVariables in a buffer of 1024 characters
+// followed by guard characters, and shows result, length and whether the
+// host stayed inside the 1024.
+FAKE_EXPORT int WINAPI fakeexpand(wchar_t *arguments)
+{
+    static wchar_t buffer[1024 + 64];
+    for (size_t i = 0; i < sizeof buffer / sizeof buffer[0]; i++)
+        buffer[i] = 0xFFFF;
+    wcsncpy(buffer, arguments, 1023);
+    buffer[1023] = 0;
+    int result = ExpandVariables(buffer, 1);
+    bool inside = true;
+    for (size_t i = 1024; i < sizeof buffer / sizeof buffer[0]; i++)
+        inside = inside && buffer[i] == 0xFFFF;
+    size_t length = wcsnlen(buffer, 1024);
+    Printf(L"%d %u %s [%s]\r\n", result, static_cast<unsigned>(length),
+           inside ? L"inside" : L"OVERRUN", length < 1024 ? buffer : L"(unterminated)");
+    return result;
+}
+
+// "<ARGS>"; "fail" writes a message and fails.
+FAKE_EXPORT int WINAPI f_fakefunc(wchar_t *buffer)
+{
+    if (wcscmp(buffer, L"fail") == 0) {
+        Qprintf(StdErr(), L"fake: function failed\r\n");
+        return -1;
+    }
+    wchar_t copy[8192];
+    wcsncpy(copy, buffer, 8191);
+    copy[8191] = 0;
+    _snwprintf(buffer, 8191, L"<%s>", copy);
+    buffer[8191] = 0;
+    return 0;
+}
+
+// As many "x" as its argument asks (the buffer holds 8192 characters).
+FAKE_EXPORT int WINAPI f_fakelong(wchar_t *buffer)
+{
+    int count = _wtoi(buffer);
+    if (count < 0 || count > 8191)
+        count = 8191;
+    for (int i = 0; i < count; i++)
+        buffer[i] = L'x';
+    buffer[count] = 0;
+    return 0;
+}
+
+FAKE_EXPORT int WINAPI _fakevar(wchar_t *buffer)
+{
+    wcscpy(buffer, L"plugin-value");
+    return 0;
+}
+
+// Shadowed by the host's own _batch: the host looks at its variables first.
+FAKE_EXPORT int WINAPI _batch(wchar_t *buffer)
+{
+    wcscpy(buffer, L"plugin-batch");
+    return 0;
+}
