@@ -1,5 +1,6 @@
 // hostcontrol.h - extra exports of the stand-in TakeCmd.dll for hostshell.exe
 // and the tests: output capture and the host state that expansion reads.
+// Each one is also listed in hostcontrol.def (the x86 import library).
 #pragma once
 
 #include "frame/hostapi.h"

@@ -19,14 +19,26 @@ bool MidiDisabled(void)
     return ReadSetting(L"NoMidi", 0, 0xFFFFFFFFu, 0) != 0;
 }
 
+#define SHARED_MIDI_PARENT L"Software\\OrvelPlugins\\Shared MIDI"
+
 void SharedMidiKeyName(wchar_t *name)
 {
-    wsprintfW(name, L"Software\\OrvelPlugins\\Shared MIDI\\%04X",
+    wsprintfW(name, SHARED_MIDI_PARENT L"\\%04X",
               static_cast<unsigned>(SYS(GetCurrentProcessId)()));
 }
 
 static HKEY OpenSharedMidiKey(const wchar_t *name)
 {
+    // Creating a volatile key also creates its missing parents volatile,
+    // and below a volatile key no lasting key can be made: the plugin's own
+    // settings and macros under "Software\OrvelPlugins" would become
+    // impossible to store.  So the parents are made lasting first.
+    HKEY parent = nullptr;
+    if (SYS(RegCreateKeyExW)(HKEY_CURRENT_USER, SHARED_MIDI_PARENT, 0, nullptr,
+                             REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &parent,
+                             nullptr) == ERROR_SUCCESS)
+        SYS(RegCloseKey)(parent);
+
     HKEY key = nullptr;
     if (SYS(RegCreateKeyExW)(HKEY_CURRENT_USER, name, 0, nullptr, REG_OPTION_VOLATILE,
                              KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)

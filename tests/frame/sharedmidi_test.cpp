@@ -193,3 +193,20 @@ TEST_F(SharedMidiTest, NoMidiFromEnvironmentOrRegistry)
     ScopedEnv env(L"NoMidi", L"anything");
     EXPECT_TRUE(MidiDisabled());
 }
+
+// The record is volatile, but the keys above it must stay lasting, or the
+// plugin's settings and macros could no longer be stored after a MIDI load.
+TEST_F(SharedMidiTest, RecordLeavesItsParentsLasting)
+{
+    DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\OrvelPlugins");
+    MidiOut = OpenSharedMidi();
+    ASSERT_NE(MidiOut, nullptr);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\OrvelPlugins\\Sonaro", 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    if (key)
+        RegCloseKey(key);
+    ReleaseSharedMidi();
+    EXPECT_FALSE(RecordExists());
+}

@@ -1,38 +1,7 @@
-// testsupport.cpp - fixtures and registry helpers for the unit tests.
+// testsupport.cpp - text and registry helpers for the tests.
 #include "testsupport.h"
 
 #include <vector>
-
-void SysTest::SetUp()
-{
-    SysRestoreAll();
-    HostReset();
-    HostCaptureClear();
-    HostCaptureStart();
-}
-
-void SysTest::TearDown()
-{
-    HostCaptureStop();
-    HostCaptureClear();
-    HostReset();
-    SysRestoreAll();
-}
-
-std::wstring CapturedOut()
-{
-    return HostCapturedOut();
-}
-
-std::wstring CapturedErr()
-{
-    return HostCapturedErr();
-}
-
-void ClearCaptured()
-{
-    HostCaptureClear();
-}
 
 std::string Narrow(const std::wstring &text)
 {

@@ -21,10 +21,11 @@ struct Description {
 };
 
 Description Info;
+volatile LONG BreakSeen;
 wchar_t ImplementsOverride[1024];
 
 const wchar_t DefaultImplements[] =
-    L"fakeecho,fakeresult,fakeexpand,@fakefunc,@fakelong,_fakevar,_batch";
+    L"fakeecho,fakeresult,fakeexpand,fakewait,@fakefunc,@fakelong,_fakevar,_batch";
 
 HANDLE StdErr()
 {
@@ -112,6 +113,32 @@ FAKE_EXPORT int WINAPI fakeexpand(wchar_t *arguments)
     Printf(L"%d %u %s [%s]\r\n", result, static_cast<unsigned>(length),
            inside ? L"inside" : L"OVERRUN", length < 1024 ? buffer : L"(unterminated)");
     return result;
+}
+
+static BOOL WINAPI FakeBreakHandler(DWORD type)
+{
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        return FALSE;
+    InterlockedExchange(&BreakSeen, 1);
+    return TRUE;
+}
+
+// "fakewait MS [handler]": says "waiting", then waits MS milliseconds.  With
+// "handler" its own console control handler ends the wait early (result 3).
+FAKE_EXPORT int WINAPI fakewait(wchar_t *arguments)
+{
+    int ms = _wtoi(arguments);
+    bool handler = wcsstr(arguments, L"handler") != nullptr;
+    InterlockedExchange(&BreakSeen, 0);
+    if (handler)
+        SetConsoleCtrlHandler(FakeBreakHandler, TRUE);
+    Printf(L"waiting\r\n");
+    for (int waited = 0; waited < ms && BreakSeen == 0; waited += 20)
+        Sleep(20);
+    if (handler)
+        SetConsoleCtrlHandler(FakeBreakHandler, FALSE);
+    Printf(BreakSeen ? L"interrupted\r\n" : L"waited\r\n");
+    return BreakSeen ? 3 : 0;
 }
 
 // "<ARGS>"; "fail" writes a message and fails.

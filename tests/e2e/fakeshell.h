@@ -1,0 +1,34 @@
+// fakeshell.h - hostshell.exe with FakePlugin.dll, the plugin that shows
+// what the shell hands it.
+#pragma once
+
+#include "shellrun.h"
+
+#include <gtest/gtest.h>
+
+inline std::wstring FakePluginPath()
+{
+    return BinDirectory() + L"FakePlugin.dll";
+}
+
+// RunShell with --plugin FakePlugin.dll first.
+inline ShellResult RunFake(std::vector<std::wstring> args, const EnvList &env = {})
+{
+    args.insert(args.begin(), {L"--plugin", FakePluginPath()});
+    return RunShell(args, env);
+}
+
+// Each -c line in turn.
+inline std::vector<std::wstring> Lines(std::initializer_list<const wchar_t *> lines)
+{
+    std::vector<std::wstring> args;
+    for (const wchar_t *line : lines) {
+        args.push_back(L"-c");
+        args.push_back(line);
+    }
+    return args;
+}
+
+// What the fake plugin writes around every run.
+#define FAKE_INIT "init\r\n"
+#define FAKE_SHUTDOWN "shutdown\r\n"
