@@ -1,82 +1,62 @@
 #!/bin/bash
-# SONARO in a pseudo-terminal: Control-C ends a continuous run with its
-# statistics and the command's result; Control-Break shows the statistics and
-# the run goes on; with standard output redirected Control-C still ends it.
-# Arguments: the wine-run script, the directory of hostshell.exe.
+# SONARO in a real console (a pseudo-terminal): Control-C ends a continuous
+# run with its statistics and the command's result; Control-Break shows the
+# statistics so far and the run goes on; with standard output redirected
+# Control-C still ends the run.  A terminal has no Control-Break key, so
+# ctrlevent.exe delivers that event the way the system does.
+# Arguments: the wine-run script and the bin directory.
 set -u
-wine_run=$(realpath "$1") bin=$(realpath "$2")
-sock=sonaro-interrupt-$$
-work=$(mktemp -d)
-trap 'tmux -L "$sock" kill-server 2>/dev/null; rm -rf "$work"' EXIT
-fail=0
+. "$(dirname "$0")/ptylib.sh" "$@"
 
-# Runs a command line in a fresh terminal of 160 x 80; it ends by writing
-# "[exit N]".
-start() {
-    tmux -L "$sock" kill-server 2>/dev/null
-    sleep 0.2
-    tmux -L "$sock" new-session -d -x 160 -y 80 \
-        "cd '$work' && env NoMidi=1 NOLOADMSG=1 $1; echo \"[exit \$?]\"; sleep 600"
-}
-screen() { tmux -L "$sock" capture-pane -p -S -2000 2>/dev/null; }
-# Waits up to $2 seconds for the screen to match the regular expression $1.
-wait_for() {
-    local i
-    for ((i = 0; i < $2 * 10; i++)); do
-        screen | grep -Eq "$1" && return 0
-        tmux -L "$sock" has-session 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-check() {   # description, command that must succeed
-    if eval "$2"; then echo "ok: $1"; else echo "FAIL: $1"; fail=1; fi
-}
+QUIET=(-e NoMidi=1 -e NOLOADMSG=1)
 
-shell="$wine_run $bin/hostshell.exe"
+# The screen's statistics figure "Sent = N, Received = N, Lost = 0" lines.
+packets() { pty_text | grep -E '^    Packets: Sent = ' | tr -d '\r'; }
+replies() { pty_text | grep -cE '^Reply from 127\.0\.0\.1: bytes=64 time[<=][0-9]+ms TTL=[0-9]+'; }
 
 # --- Control-C: the continuous run stops with its statistics --------------
-start "$shell -c 'sonaro /t /z:250 127.0.0.1' -c 'echo after [%_pingsrcvd]'"
-if wait_for '(Reply from 127\.0\.0\.1.*){1}' 30 && sleep 1; then
-    tmux -L "$sock" send-keys C-c 2>/dev/null
-fi
-wait_for '^\[exit ' 30
-text=$(screen)
-sent=$(sed -n 's/^    Packets: Sent = \([0-9]*\), Received = \1, Lost = 0 (0% loss)\r\{0,1\}$/\1/p' <<<"$text")
-replies=$(grep -c '^Reply from 127\.0\.0\.1: bytes=64 time[<=][0-9]*ms TTL=[0-9]*' <<<"$text")
-check "Control-C: one statistics block" '[ "$(grep -c "^Ping statistics for 127.0.0.1:" <<<"$text")" = 1 ]'
-check "Control-C: the block counts every reply ($replies)" '[ -n "$sent" ] && [ "$sent" = "$replies" ] && [ "$sent" -ge 2 ]'
-check "Control-C: no reply after the block" '! sed -n "/^Ping statistics/,\$p" <<<"$text" | grep -q "^Reply from"'
-check "Control-C: the variables hold the run" 'grep -q "^after \[$sent\]" <<<"$text"'
-check "Control-C: the command ended with result 0" 'grep -q "^\[exit 0\]" <<<"$text"'
-[ $fail = 0 ] || screen
+pty_start -n control_c -s 200x120 "${QUIET[@]}" hostshell.exe \
+    -c "sonaro /t /z:250 127.0.0.1" -c "echo after [%_pingsrcvd]"
+pty_wait_count "Reply from" 3 60 && pty_keys C-c
+pty_wait_exit 60
+sent=$(packets | sed -n 's/^    Packets: Sent = \([0-9]*\), Received = \1, Lost = 0 (0% loss)$/\1/p')
+count=$(replies)
+pty_check control_c '[ "$PTY_STATUS" = 0 ]' "the command ended with result 0 (was $PTY_STATUS)"
+pty_check control_c '[ "$(packets | wc -l)" = 1 ]' "one statistics block"
+pty_check control_c '[ -n "$sent" ] && [ "$sent" = "$count" ]' \
+    "the block counts every reply ($sent, $count lines)"
+pty_check control_c '! pty_text | sed -n "/^Ping statistics/,\$p" | grep -q "^Reply from"' \
+    "no reply after the block"
+pty_check control_c 'pty_text | grep -q "^after \[$sent\]"' "the variables hold the run"
 
 # --- Control-Break: the statistics so far, a blank line, and on -----------
-start "$wine_run $bin/ctrlevent.exe 1500 1 $bin/hostshell.exe -c 'sonaro /n:12 /z:250 127.0.0.1'"
-wait_for '^\[exit ' 40
-text=$(screen)
-blocks=$(grep -c '^Ping statistics for 127\.0\.0\.1:' <<<"$text")
-first=$(grep -m1 '^    Packets: Sent' <<<"$text")
-check "Control-Break: two statistics blocks" '[ "$blocks" = 2 ]'
-check "Control-Break: the first shows the figures so far ($first)" \
-    'grep -Eq "Sent = ([1-9]|1[01]), " <<<"$first"'
-check "Control-Break: a blank line, then more replies" \
-    'grep -A2 -m1 "Average = " <<<"$text" | sed -n 2,3p | tr -d "\r" | paste -sd"|" | grep -q "^|Reply from 127.0.0.1"'
-check "Control-Break: the count is completed" 'grep -q "Sent = 12, Received = 12, Lost = 0 (0% loss)" <<<"$text"'
-check "Control-Break: result 0" 'grep -q "^\[exit 0\]" <<<"$text"'
-[ $fail = 0 ] || screen
+pty_start -n control_break -s 200x120 "${QUIET[@]}" ctrlevent.exe 1500 1 \
+    "$(pty_winpath hostshell.exe)" -c "sonaro /n:12 /z:250 127.0.0.1"
+pty_wait_exit 60
+pty_check control_break '[ "$PTY_STATUS" = 0 ]' "result 0 (was $PTY_STATUS)"
+pty_check control_break '[ "$(packets | wc -l)" = 2 ]' "two statistics blocks"
+pty_check control_break 'packets | head -1 | grep -Eq "Sent = ([1-9]|1[01]), "' \
+    "the first shows the figures so far"
+pty_check control_break \
+    'pty_text | tr -d "\r" | grep -A2 -m1 "Average = " | sed -n 2,3p | paste -sd"|" | grep -q "^|Reply from 127.0.0.1"' \
+    "a blank line, then more replies"
+pty_check control_break 'packets | tail -1 | grep -q "Sent = 12, Received = 12, Lost = 0 (0% loss)"' \
+    "the count is completed"
 
 # --- Control-C with standard output redirected ----------------------------
-start "$shell -c 'sonaro /t /z:250 127.0.0.1' > out.txt"
-for ((i = 0; i < 300; i++)); do
-    grep -q 'Reply from' "$work/out.txt" 2>/dev/null && break
+out=$PTY_WORK/redirected.txt
+winout="Z:$out"
+pty_start -n redirected "${QUIET[@]}" ctrlevent.exe --output "${winout//\//\\}" 0 -1 \
+    "$(pty_winpath hostshell.exe)" -c "sonaro /t /z:250 127.0.0.1"
+for ((i = 0; i < 600; i++)); do
+    [ -f "$out" ] && [ "$(grep -c 'Reply from' "$out")" -ge 3 ] && break
     sleep 0.1
 done
-sleep 1
-tmux -L "$sock" send-keys C-c 2>/dev/null
-wait_for '^\[exit ' 30
-check "redirected: Control-C ends the run (result 0)" 'screen | grep -q "^\[exit 0\]"'
-check "redirected: the statistics were written" 'grep -q "^Ping statistics for 127.0.0.1:" "$work/out.txt"'
-if [ $fail != 0 ]; then screen; cat -A "$work/out.txt" | tail -20; fi
+pty_keys C-c
+pty_wait_exit 60
+pty_check redirected '[ "$PTY_STATUS" = 0 ]' "Control-C ended the run with result 0 (was $PTY_STATUS)"
+pty_check redirected 'grep -q "^Ping statistics for 127.0.0.1:" "$out"' "the statistics were written"
+pty_check redirected '! sed -n "/^Ping statistics/,\$p" "$out" | grep -q "^Reply from"' \
+    "no reply after them"
 
-exit $fail
+pty_finish
