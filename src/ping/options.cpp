@@ -265,10 +265,7 @@ SONARO_EXPORT int WINAPI sonaro(wchar_t *line)
         Silent = true;
 
     // Nothing this command prints may stop at a page prompt.
-    PageLength = 0;
-    LinesLeft = 0;
-    PauseTime = 0;
-    ListBreakFlag = 0;
+    ResetListOutput();
 
     ParseArgs(PARSE_BLANKS | PARSE_SWITCHES, line);
     int result = 1;

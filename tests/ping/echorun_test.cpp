@@ -220,12 +220,14 @@ TEST_F(EchoRunTest, PacingWaitsAcrossTheTickWrap)
     EXPECT_EQ(PacingSteps(), 13u + 33);
 }
 
+// In these the output is a console; /D keeps colours out of the way so that
+// the text still goes through the host's output functions.
 TEST_F(EchoRunTest, ControlCEndsTheHostAndTheNextOneRuns)
 {
     world.StdOutConsole = true;
     // In the third wait of the first host, then in the second of the next.
     world.Events = { { 30, CTRL_C_EVENT }, { 50, CTRL_C_EVENT } };
-    EXPECT_EQ(Sonaro(L"/t /z:250 /q 127.0.0.1 127.0.0.2"), 0);
+    EXPECT_EQ(Sonaro(L"/t /z:250 /q /d 127.0.0.1 127.0.0.2"), 0);
     std::wstring first = Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Reply(L"127.0.0.1") +
                          Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 3, 0);
     std::wstring second = Header(L"127.0.0.2") + Reply(L"127.0.0.2") + Reply(L"127.0.0.2") +
@@ -240,7 +242,7 @@ TEST_F(EchoRunTest, ControlCWithACountAndTheHandlersRemoved)
 {
     world.StdOutConsole = true;
     world.Events = { { 20, CTRL_C_EVENT } };
-    EXPECT_EQ(Sonaro(L"/n:4 /z:250 127.0.0.1"), 0);
+    EXPECT_EQ(Sonaro(L"/n:4 /z:250 /d 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Reply(L"127.0.0.1") +
                      Stats(L"127.0.0.1", 2, 0),
                  CapturedOut());
@@ -258,7 +260,7 @@ TEST_F(EchoRunTest, ControlBreakShowsTheFiguresAndGoesOn)
     world.StdOutConsole = true;
     world.Events = { { 20, CTRL_BREAK_EVENT } };  // in the second wait
     world.Echoes = { fakeping::Good(4), fakeping::Good(8), fakeping::Good(6) };
-    EXPECT_EQ(Sonaro(L"/n:3 /z:250 /q 127.0.0.1"), 0);
+    EXPECT_EQ(Sonaro(L"/n:3 /z:250 /q /d 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1", 4) + Reply(L"127.0.0.1", 8) +
                      Stats(L"127.0.0.1", 2, 0, 4, 8, 6) + L"\r\n" + Reply(L"127.0.0.1", 6) +
                      Stats(L"127.0.0.1", 3, 0, 4, 8, 6),
@@ -405,6 +407,40 @@ TEST_F(EchoRunTest, HeaderForms)
     std::wstring out = CapturedOut();
     EXPECT_EQ(out.find(L"\r\nPinging localhost [127.0.0.1] with 64 bytes of data:\r\n\r\n"), 0u)
         << Escaped(out);
+}
+
+// On a console the host and reply addresses are highlighted unless /D.
+TEST_F(EchoRunTest, HighlightUnlessDisabled)
+{
+    static std::wstring written;
+    static std::vector<WORD> attributes;
+    written.clear();
+    attributes.clear();
+    g_sys._cputws = [](const wchar_t *text) -> int {
+        written += L"[" + std::to_wstring(attributes.empty() ? 0 : attributes.back()) + L"]";
+        written += text;
+        return 0;
+    };
+    g_sys.SetConsoleTextAttribute = [](HANDLE, WORD attribute) -> BOOL {
+        attributes.push_back(attribute);
+        return TRUE;
+    };
+    world.StdOutConsole = true;
+    HostSetAttribute(0x07);
+    EXPECT_EQ(Sonaro(L"/n:1 /q 127.0.0.1"), 0);
+    HostSetAttribute(-1);
+    EXPECT_NE(written.find(L"Pinging [15]127.0.0.1[7] with 64 bytes"), std::wstring::npos)
+        << Narrow(written);
+    EXPECT_NE(written.find(L"Reply from [15]127.0.0.1[7]: "), std::wstring::npos)
+        << Narrow(written);
+
+    fakeping::Install();
+    written.clear();
+    world.StdOutConsole = true;
+    SysResetCounts();
+    EXPECT_EQ(Sonaro(L"/n:1 /q /d 127.0.0.1"), 0);
+    EXPECT_EQ(g_sysCallCount[SYS__cputws], 0u);
+    EXPECT_EQ(g_sysCallCount[SYS_SetConsoleTextAttribute], 0u);
 }
 
 TEST_F(EchoRunTest, LineNumbersStartAgainForEveryHost)
