@@ -85,14 +85,14 @@ bool RunLines(Plugin &plugin, const std::vector<std::wstring> &lines,
     return false;
 }
 
-// A command processor has read its command line from the console before a
-// plugin waits for a key.  Wine's console takes keys from a terminal only
-// once some program has looked at its input, so the shell does that here.
-void WakeConsoleInput(void)
+// A console's keys reach _kbhit only after the program has looked at its
+// input once (so in Wine's terminal console); a real shell reads its input
+// anyway, this one may take all its lines from the command line.
+void WakeConsoleInput()
 {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
-    if (!GetConsoleMode(input, &mode))
+    if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode))
         return;
     INPUT_RECORD record;
     DWORD count = 0;

@@ -1,0 +1,273 @@
+// helpfakes.cpp - the fakes behind the help tests: files, hh.exe and its windows.
+#include "helpfakes.h"
+
+#include <commctrl.h>
+#include <algorithm>
+
+FakeSystem g_fake;
+
+static bool Contains(const std::vector<std::wstring> &list, const wchar_t *path)
+{
+    return std::find(list.begin(), list.end(), std::wstring(path)) != list.end();
+}
+
+static std::wstring Hex(const void *value)
+{
+    wchar_t text[32];
+    _snwprintf(text, 32, L"%p", value);
+    text[31] = 0;
+    return text;
+}
+
+static std::wstring Num(unsigned long long value)
+{
+    wchar_t text[32];
+    _snwprintf(text, 32, L"%I64u", value);
+    text[31] = 0;
+    return text;
+}
+
+static DWORD WINAPI FakeModuleName(HMODULE, LPWSTR buffer, DWORD size)
+{
+    std::wstring name = FAKE_MODULE;
+    if (size <= name.size())
+        return 0;
+    wcscpy(buffer, name.c_str());
+    return static_cast<DWORD>(name.size());
+}
+
+static DWORD WINAPI FakeAttributes(LPCWSTR path)
+{
+    g_fake.Probed.push_back(path);
+    if (Contains(g_fake.Files, path))
+        return FILE_ATTRIBUTE_ARCHIVE;
+    if (Contains(g_fake.Directories, path))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    return INVALID_FILE_ATTRIBUTES;
+}
+
+static DWORD WINAPI FakeSearchPath(LPCWSTR path, LPCWSTR file, LPCWSTR extension, DWORD size,
+                                   LPWSTR buffer, LPWSTR *filePart)
+{
+    if (path != nullptr || extension != nullptr || filePart != nullptr || wcscmp(file, L"hh.exe") != 0)
+        return 0;
+    if (!g_fake.ViewerInstalled || size < 32768)
+        return 0;
+    wcscpy(buffer, FAKE_VIEWER);
+    return static_cast<DWORD>(wcslen(FAKE_VIEWER));
+}
+
+static BOOL WINAPI FakeCreateProcess(LPCWSTR application, LPWSTR commandLine,
+                                     LPSECURITY_ATTRIBUTES processAttributes,
+                                     LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit,
+                                     DWORD flags, LPVOID environment, LPCWSTR directory,
+                                     LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
+{
+    FakeLaunch launch;
+    launch.Application = application ? application : L"(null)";
+    launch.CommandLine = commandLine ? commandLine : L"(null)";
+    launch.InheritHandles = inherit;
+    launch.Flags = flags;
+    launch.NullAttributes = processAttributes == nullptr && threadAttributes == nullptr &&
+                            environment == nullptr && directory == nullptr;
+    launch.StartupSize = startup->cb;
+    STARTUPINFOW zero;
+    memset(&zero, 0, sizeof zero);
+    zero.cb = startup->cb;
+    launch.StartupZeroed = memcmp(&zero, startup, sizeof zero) == 0;
+    size_t n = g_fake.Launches.size() + 1;
+    launch.Process = reinterpret_cast<HANDLE>(0x1000 * n + 1);
+    launch.Thread = reinterpret_cast<HANDLE>(0x1000 * n + 2);
+    g_fake.Events.push_back(L"CreateProcess " + Hex(launch.Process));
+    if (g_fake.LaunchFails)
+        return FALSE;
+    g_fake.Launches.push_back(launch);
+    info->hProcess = launch.Process;
+    info->hThread = launch.Thread;
+    info->dwProcessId = FAKE_VIEWER_PID;
+    info->dwThreadId = 0x99;
+    return TRUE;
+}
+
+static BOOL WINAPI FakeCloseHandle(HANDLE handle)
+{
+    g_fake.Closed.push_back(handle);
+    g_fake.Events.push_back(L"CloseHandle " + Hex(handle));
+    return TRUE;
+}
+
+static BOOL WINAPI FakeTerminate(HANDLE process, UINT code)
+{
+    g_fake.Terminated.push_back(process);
+    g_fake.Events.push_back(L"Terminate " + Hex(process) + L" " + Num(code));
+    return TRUE;
+}
+
+static DWORD WINAPI FakeIdle(HANDLE process, DWORD milliseconds)
+{
+    g_fake.Events.push_back(L"WaitForInputIdle " + Hex(process) + L" " + Num(milliseconds));
+    return g_fake.IdleResult;
+}
+
+static const FakeWindow *FindWindowRecord(HWND window)
+{
+    for (const FakeWindow &w : g_fake.TopWindows)
+        if (w.Handle == window)
+            return &w;
+    for (const FakeWindow &w : g_fake.Children)
+        if (w.Handle == window)
+            return &w;
+    return nullptr;
+}
+
+static BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM param)
+{
+    g_fake.Events.push_back(L"EnumWindows");
+    for (const FakeWindow &w : g_fake.TopWindows)
+        if (!callback(w.Handle, param))
+            break;
+    return TRUE;
+}
+
+static BOOL WINAPI FakeEnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param)
+{
+    int pass = ++g_fake.ChildEnumerations;
+    if (parent != FAKE_MAIN)
+        return TRUE;
+    for (const FakeWindow &w : g_fake.Children)
+        if (pass >= w.FirstPass && !callback(w.Handle, param))
+            break;
+    return TRUE;
+}
+
+static DWORD WINAPI FakeThreadProcessId(HWND window, LPDWORD processId)
+{
+    const FakeWindow *w = FindWindowRecord(window);
+    if (processId)
+        *processId = w ? w->ProcessId : 0;
+    return 0x99;
+}
+
+static int WINAPI FakeClassName(HWND window, LPWSTR buffer, int size)
+{
+    const FakeWindow *w = FindWindowRecord(window);
+    if (w == nullptr || size < 1024)
+        return 0;
+    wcscpy(buffer, w->Class.c_str());
+    return static_cast<int>(w->Class.size());
+}
+
+static int WINAPI FakeControlId(HWND window)
+{
+    const FakeWindow *w = FindWindowRecord(window);
+    return w ? w->ControlId : 0;
+}
+
+static std::wstring MessageName(UINT message)
+{
+    switch (message) {
+    case TCM_SETCURFOCUS: return L"TCM_SETCURFOCUS";
+    case WM_SETTEXT: return L"WM_SETTEXT";
+    case WM_LBUTTONDOWN: return L"WM_LBUTTONDOWN";
+    case WM_LBUTTONUP: return L"WM_LBUTTONUP";
+    default: return Num(message);
+    }
+}
+
+static BOOL WINAPI FakePost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_fake.Events.push_back(L"Post " + Hex(window) + L" " + MessageName(message) + L" " +
+                            Num(wParam) + L" " + Num(static_cast<ULONG_PTR>(lParam)));
+    return TRUE;
+}
+
+static LRESULT WINAPI FakeSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::wstring event = L"Send " + Hex(window) + L" " + MessageName(message) + L" " + Num(wParam);
+    if (message == WM_SETTEXT)
+        event += L" [" + std::wstring(reinterpret_cast<const wchar_t *>(lParam)) + L"]";
+    else
+        event += L" " + Num(static_cast<ULONG_PTR>(lParam));
+    g_fake.Events.push_back(event);
+    return 0;
+}
+
+static void WINAPI FakeSleep(DWORD milliseconds)
+{
+    g_fake.SleptMs += milliseconds;
+    g_fake.Events.push_back(L"Sleep " + Num(milliseconds));
+}
+
+static UINT WINAPI FakeWindowsDirectory(LPWSTR buffer, UINT size)
+{
+    std::wstring dir = FAKE_WINDOWS_DIR;
+    if (size <= dir.size())
+        return static_cast<UINT>(dir.size() + 1);
+    wcscpy(buffer, dir.c_str());
+    return static_cast<UINT>(dir.size());
+}
+
+static HWND WINAPI FakeForeground(void)
+{
+    return FAKE_FOREGROUND;
+}
+
+static int WINAPI FakeMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    g_fake.MessageBoxes++;
+    g_fake.MessageOwner = owner;
+    g_fake.MessageText = text;
+    g_fake.MessageCaption = caption;
+    g_fake.MessageType = type;
+    return IDOK;
+}
+
+void InstallFakes(void)
+{
+    g_fake = FakeSystem();
+    g_sys.GetModuleFileNameW = FakeModuleName;
+    g_sys.GetFileAttributesW = FakeAttributes;
+    g_sys.SearchPathW = FakeSearchPath;
+    g_sys.CreateProcessW = FakeCreateProcess;
+    g_sys.CloseHandle = FakeCloseHandle;
+    g_sys.TerminateProcess = FakeTerminate;
+    g_sys.WaitForInputIdle = FakeIdle;
+    g_sys.EnumWindows = FakeEnumWindows;
+    g_sys.EnumChildWindows = FakeEnumChildWindows;
+    g_sys.GetWindowThreadProcessId = FakeThreadProcessId;
+    g_sys.GetClassNameW = FakeClassName;
+    g_sys.GetDlgCtrlID = FakeControlId;
+    g_sys.PostMessageW = FakePost;
+    g_sys.SendMessageW = FakeSend;
+    g_sys.Sleep = FakeSleep;
+    g_sys.GetWindowsDirectoryW = FakeWindowsDirectory;
+    g_sys.GetForegroundWindow = FakeForeground;
+    g_sys.MessageBoxW = FakeMessageBox;
+}
+
+void AddViewerWindows(bool withTab, int comboPass, int buttonPass)
+{
+    g_fake.TopWindows.push_back({FAKE_MAIN, FAKE_VIEWER_PID, L"HH Parent", 0, 0});
+    g_fake.Children.push_back({reinterpret_cast<HWND>(0x101), FAKE_VIEWER_PID, L"HH Child", 0, 0});
+    if (withTab)
+        g_fake.Children.push_back({FAKE_TAB, FAKE_VIEWER_PID, L"SysTabControl32", 0, 0});
+    if (comboPass >= 0)
+        g_fake.Children.push_back({FAKE_COMBO, FAKE_VIEWER_PID, L"ComboBox", 1001, comboPass});
+    if (buttonPass >= 0)
+        g_fake.Children.push_back({FAKE_BUTTON, FAKE_VIEWER_PID, L"Button", 1006, buttonPass});
+}
+
+std::wstring ViewerCommandLine(const std::wstring &file, const std::wstring &topic)
+{
+    return L"\"" FAKE_VIEWER L"\" \"" + file + L"::/" + topic + L".html\"";
+}
+
+std::wstring HostResolve(const std::wstring &text)
+{
+    std::vector<wchar_t> buffer(32768, 0);
+    wcsncpy(buffer.data(), text.c_str(), buffer.size() - 1);
+    ExpandVariables(buffer.data(), 1);
+    std::vector<wchar_t> trueName(32768, 0);
+    QueryTrueName(buffer.data(), trueName.data());
+    return trueName.data();
+}

@@ -1,0 +1,77 @@
+// helpfakes.h - a faked file system, viewer process and viewer windows for the help tests.
+#pragma once
+
+#include "testsupport.h"
+
+#include <string>
+#include <vector>
+
+// Paths as the plugin sees them after expansion and true-name resolution.
+#define FAKE_MODULE L"C:\\plug\\Sonaro-x64.dll"
+#define FAKE_BESIDE_DLL L"C:\\plug\\Sonaro.chm"
+#define FAKE_DLL_HELP L"C:\\plug\\Help\\Sonaro.chm"
+#define FAKE_VIEWER L"C:\\windows\\hh.exe"
+#define FAKE_WINDOWS_DIR L"D:\\Win"
+#define FAKE_FOREGROUND reinterpret_cast<HWND>(0x777)
+
+struct FakeWindow {
+    HWND Handle;
+    DWORD ProcessId;
+    std::wstring Class;
+    int ControlId;
+    int FirstPass;    // child windows: visible from this enumeration on (0 = always)
+};
+
+struct FakeLaunch {
+    std::wstring Application;
+    std::wstring CommandLine;
+    BOOL InheritHandles;
+    DWORD Flags;
+    bool NullAttributes;     // no security attributes, environment or directory
+    DWORD StartupSize;
+    bool StartupZeroed;      // everything but the size field is zero
+    HANDLE Process;
+    HANDLE Thread;
+};
+
+struct FakeSystem {
+    std::vector<std::wstring> Files;          // existing regular files
+    std::vector<std::wstring> Directories;    // existing directories
+    std::vector<std::wstring> Probed;         // GetFileAttributesW, in order
+    bool ViewerInstalled = true;
+    bool LaunchFails = false;
+    std::vector<FakeLaunch> Launches;
+    DWORD IdleResult = 0;                     // WaitForInputIdle
+    std::vector<FakeWindow> TopWindows;
+    std::vector<FakeWindow> Children;         // of the main window
+    int ChildEnumerations = 0;
+    std::vector<std::wstring> Events;         // viewer calls, in order
+    std::vector<HANDLE> Terminated;
+    std::vector<HANDLE> Closed;
+    unsigned long SleptMs = 0;
+    int MessageBoxes = 0;
+    HWND MessageOwner = nullptr;
+    std::wstring MessageText;
+    std::wstring MessageCaption;
+    UINT MessageType = 0xFFFFFFFF;
+};
+
+extern FakeSystem g_fake;
+
+// Resets g_fake and points the viewer's table entries at it.
+void InstallFakes(void);
+
+// A viewer process 0x4242 with its main window, tab control and (unless
+// told otherwise) the search controls.
+#define FAKE_VIEWER_PID 0x4242
+#define FAKE_MAIN reinterpret_cast<HWND>(0x100)
+#define FAKE_TAB reinterpret_cast<HWND>(0x110)
+#define FAKE_COMBO reinterpret_cast<HWND>(0x120)
+#define FAKE_BUTTON reinterpret_cast<HWND>(0x130)
+void AddViewerWindows(bool withTab = true, int comboPass = 0, int buttonPass = 0);
+
+// The command line the plugin gives hh.exe for a file and page.
+std::wstring ViewerCommandLine(const std::wstring &file, const std::wstring &topic);
+
+// What the host makes of a path text: expansion and true name.
+std::wstring HostResolve(const std::wstring &text);

@@ -1,0 +1,213 @@
+// Finding the help file among its seven places, starting the viewer, one viewer at a time.
+#include "helpfakes.h"
+#include "helptest.h"
+
+#include "help/newhelp.h"
+#include "frame/plugin.h"
+
+namespace {
+
+const wchar_t kMissingForWin[] =
+    L"I can\u2019t find the help file Sonaro.chm.  It should be:\n\n"
+    L"    \u2022  in a directory specified in %SONAROHELP\n"
+    L"    \u2022  in a directory specified in %PLUGINHELP\n"
+    L"    \u2022  in the same directory as the .DLL file\n"
+    L"    \u2022  in a HELP directory within the .DLL\u2019s directory  \n"
+    L"    \u2022  in the same directory as the command shell\n"
+    L"    \u2022  in a HELP directory within the shell\u2019s directory  \n"
+    L"    \u2022  or in D:\\Win\\Help.\n";
+
+// The seven places, as the host resolves them with both variables set.
+std::vector<std::wstring> ExpectedPlaces(void)
+{
+    return {
+        L"C:\\help1\\Sonaro.chm",
+        L"C:\\help2\\Sonaro.chm",
+        FAKE_BESIDE_DLL,
+        FAKE_DLL_HELP,
+        HostResolve(L"%@path[%_cmdspec]Sonaro.chm"),
+        HostResolve(L"%@path[%_cmdspec]help\\Sonaro.chm"),
+        HostResolve(L"%windir\\help\\Sonaro.chm"),
+    };
+}
+
+}  // namespace
+
+using HelpFileTest = HelpTest;
+
+TEST_F(HelpFileTest, TriesTheSevenPlacesInOrderThenShowsTheMessage)
+{
+    ScopedEnv help(L"SONAROHELP", L"C:\\help1");
+    ScopedEnv plugin(L"PLUGINHELP", L"C:\\help2");
+    std::vector<std::wstring> expected = ExpectedPlaces();
+    for (size_t i = 4; i < expected.size(); i++)
+        ASSERT_EQ(expected[i].find(L'%'), std::wstring::npos)
+            << "host left a variable unexpanded in place " << i + 1 << ": " << Narrow(expected[i]);
+
+    EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1);
+
+    ASSERT_EQ(g_fake.Probed.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); i++)
+        EXPECT_WTEXT(expected[i], g_fake.Probed[i]) << "place " << i + 1;
+    EXPECT_EQ(g_fake.Launches.size(), 0u);
+    EXPECT_EQ(g_fake.MessageBoxes, 1);
+    EXPECT_WTEXT(kMissingForWin, g_fake.MessageText);
+    EXPECT_WTEXT(L"Missing Help File", g_fake.MessageCaption);
+    EXPECT_EQ(g_fake.MessageType, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(g_fake.MessageOwner, FAKE_FOREGROUND);
+    EXPECT_EQ(ViewerProcess, nullptr);
+}
+
+TEST_F(HelpFileTest, EachPlaceWinsOverThoseAfterIt)
+{
+    ScopedEnv help(L"SONAROHELP", L"C:\\help1");
+    ScopedEnv plugin(L"PLUGINHELP", L"C:\\help2");
+    std::vector<std::wstring> places = ExpectedPlaces();
+    for (size_t winner = 0; winner < places.size(); winner++) {
+        InstallFakes();
+        ViewerProcess = nullptr;
+        g_fake.Files.assign(places.begin() + static_cast<long>(winner), places.end());
+        EXPECT_EQ(OpenHelp(L"sonaro", nullptr, 0), 1);
+        ASSERT_EQ(g_fake.Launches.size(), 1u) << "place " << winner + 1;
+        EXPECT_WTEXT(ViewerCommandLine(places[winner], L"sonaro"), g_fake.Launches[0].CommandLine)
+            << "place " << winner + 1;
+        EXPECT_EQ(g_fake.Probed.size(), winner + 1);
+        EXPECT_EQ(g_fake.MessageBoxes, 0);
+    }
+    ViewerProcess = nullptr;
+}
+
+// With the variables undefined the first two places expand to "\Sonaro.chm";
+// a file of that name in the root of the current drive is not taken.
+TEST_F(HelpFileTest, UndefinedVariablesAreRefusedBeforeTheRootIsLookedAt)
+{
+    std::wstring root = HostResolve(L"\\Sonaro.chm");
+    g_fake.Files = {root, FAKE_DLL_HELP};
+
+    EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1);
+
+    ASSERT_EQ(g_fake.Probed.size(), 2u);
+    EXPECT_WTEXT(FAKE_BESIDE_DLL, g_fake.Probed[0]);
+    EXPECT_WTEXT(FAKE_DLL_HELP, g_fake.Probed[1]);
+    ASSERT_EQ(g_fake.Launches.size(), 1u);
+    EXPECT_WTEXT(ViewerCommandLine(FAKE_DLL_HELP, L"overview"), g_fake.Launches[0].CommandLine);
+}
+
+TEST_F(HelpFileTest, RefusalsMoveOnToTheNextPlace)
+{
+    struct Case {
+        const char *what;
+        std::vector<std::wstring> files, directories;
+        bool viewer, launchFails;
+        size_t launches;
+        int boxes;
+    } cases[] = {
+        {"directory named Sonaro.chm", {FAKE_DLL_HELP}, {FAKE_BESIDE_DLL}, true, false, 1, 0},
+        {"no hh.exe", {FAKE_BESIDE_DLL, FAKE_DLL_HELP}, {}, false, false, 0, 1},
+        {"viewer does not start", {FAKE_BESIDE_DLL}, {}, true, true, 0, 1},
+        {"nothing anywhere", {}, {}, true, false, 0, 1},
+    };
+    for (const Case &c : cases) {
+        InstallFakes();
+        ViewerProcess = nullptr;
+        g_fake.Files = c.files;
+        g_fake.Directories = c.directories;
+        g_fake.ViewerInstalled = c.viewer;
+        g_fake.LaunchFails = c.launchFails;
+        EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1) << c.what;
+        EXPECT_EQ(g_fake.Launches.size(), c.launches) << c.what;
+        EXPECT_EQ(g_fake.MessageBoxes, c.boxes) << c.what;
+        if (c.launches == 1)
+            EXPECT_WTEXT(ViewerCommandLine(FAKE_DLL_HELP, L"overview"), g_fake.Launches[0].CommandLine)
+                << c.what;
+        else
+            EXPECT_WTEXT(kMissingForWin, g_fake.MessageText) << c.what;
+    }
+    ViewerProcess = nullptr;
+}
+
+TEST_F(HelpFileTest, StartsTheViewerOnThePage)
+{
+    g_fake.Files = {FAKE_BESIDE_DLL};
+    EXPECT_EQ(TryHelpFile(L"~\\Sonaro.chm", L"f_pingtime", 0, nullptr), 1);
+
+    ASSERT_EQ(g_fake.Launches.size(), 1u);
+    const FakeLaunch &launch = g_fake.Launches[0];
+    EXPECT_WTEXT(FAKE_VIEWER, launch.Application);
+    EXPECT_WTEXT(L"\"C:\\windows\\hh.exe\" \"C:\\plug\\Sonaro.chm::/f_pingtime.html\"",
+                 launch.CommandLine);
+    EXPECT_EQ(launch.InheritHandles, FALSE);
+    EXPECT_EQ(launch.Flags, 0u);
+    EXPECT_TRUE(launch.NullAttributes);
+    EXPECT_EQ(launch.StartupSize, sizeof(STARTUPINFOW));
+    EXPECT_TRUE(launch.StartupZeroed);
+    // No tab asked for: the viewer is left alone, only its thread handle closed.
+    EXPECT_EQ(g_sysCallCount[SYS_WaitForInputIdle], 0u);
+    EXPECT_EQ(g_fake.Closed, std::vector<HANDLE>{launch.Thread});
+    EXPECT_EQ(ViewerProcess, launch.Process);
+}
+
+TEST_F(HelpFileTest, MissingCandidateOrTopicFailsQuietly)
+{
+    g_fake.Files = {FAKE_BESIDE_DLL};
+    EXPECT_EQ(TryHelpFile(nullptr, L"sonaro", 0, nullptr), 0);
+    EXPECT_EQ(TryHelpFile(L"~\\Sonaro.chm", nullptr, 0, nullptr), 0);
+    EXPECT_EQ(TryHelpFile(L"", L"sonaro", 0, nullptr), 0);
+    EXPECT_EQ(g_fake.Launches.size(), 0u);
+    EXPECT_EQ(g_fake.MessageBoxes, 0);
+}
+
+TEST_F(HelpFileTest, ATabStartsTheDriverWithTheNewProcess)
+{
+    g_fake.Files = {FAKE_BESIDE_DLL};
+    AddViewerWindows();
+    EXPECT_EQ(TryHelpFile(L"~\\Sonaro.chm", L"ports", 3, L"ignored"), 1);
+    ASSERT_EQ(g_fake.Launches.size(), 1u);
+    std::vector<std::wstring> expected = {
+        L"CreateProcess 0000000000001001",
+        L"WaitForInputIdle 0000000000001001 8000",
+        L"EnumWindows",
+        L"Post 0000000000000110 TCM_SETCURFOCUS 2 0",
+        L"CloseHandle 0000000000001002",
+    };
+    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events)));
+}
+
+TEST_F(HelpFileTest, OneViewerAtATime)
+{
+    g_fake.Files = {FAKE_BESIDE_DLL};
+    EXPECT_EQ(OpenHelp(L"sonaro", nullptr, 0), 1);
+    EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1);
+    ASSERT_EQ(g_fake.Launches.size(), 2u);
+    HANDLE first = g_fake.Launches[0].Process, second = g_fake.Launches[1].Process;
+
+    // The first viewer is ended, and its handle closed, only after the second runs.
+    std::vector<std::wstring> expected = {
+        L"CreateProcess 0000000000001001",  L"CloseHandle 0000000000001002",
+        L"CreateProcess 0000000000002001",  L"CloseHandle 0000000000002002",
+        L"Terminate 0000000000001001 0",    L"CloseHandle 0000000000001001",
+    };
+    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events)));
+    EXPECT_EQ(ViewerProcess, second);
+
+    g_fake.Events.clear();
+    CloseHelpViewer();
+    EXPECT_EQ(g_fake.Terminated, (std::vector<HANDLE>{first, second}));
+    EXPECT_EQ(Escaped(Join({L"Terminate 0000000000002001 0", L"CloseHandle 0000000000002001"})),
+              Escaped(Join(g_fake.Events)));
+    EXPECT_EQ(ViewerProcess, nullptr);
+
+    // Nothing left to end.
+    CloseHelpViewer();
+    EXPECT_EQ(g_fake.Terminated.size(), 2u);
+}
+
+TEST_F(HelpFileTest, UnloadingEndsTheViewer)
+{
+    g_fake.Files = {FAKE_BESIDE_DLL};
+    OpenHelp(L"sonaro", nullptr, 0);
+    ASSERT_EQ(g_fake.Launches.size(), 1u);
+    ShutdownPlugin(0);
+    EXPECT_EQ(g_fake.Terminated, std::vector<HANDLE>{g_fake.Launches[0].Process});
+    EXPECT_EQ(ViewerProcess, nullptr);
+}

@@ -1,0 +1,39 @@
+// helptest.h - the fixture of the help tests: fakes installed, no viewer, no help variables.
+#pragma once
+
+#include "helpfakes.h"
+#include "help/newhelp.h"
+
+#include <memory>
+
+class HelpTest : public SysTest {
+protected:
+    void SetUp() override
+    {
+        SysTest::SetUp();
+        InstallFakes();
+        ViewerProcess = nullptr;
+        sonaroHelp_ = std::make_unique<ScopedEnv>(L"SONAROHELP", nullptr);
+        pluginHelp_ = std::make_unique<ScopedEnv>(L"PLUGINHELP", nullptr);
+    }
+    void TearDown() override
+    {
+        // The handles are fakes: never hand them to the real system.
+        ViewerProcess = nullptr;
+        pluginHelp_.reset();
+        sonaroHelp_.reset();
+        SysTest::TearDown();
+    }
+
+private:
+    std::unique_ptr<ScopedEnv> sonaroHelp_, pluginHelp_;
+};
+
+// One event per line, for readable differences.
+inline std::wstring Join(const std::vector<std::wstring> &lines)
+{
+    std::wstring out;
+    for (const std::wstring &line : lines)
+        out += line + L"\n";
+    return out;
+}
