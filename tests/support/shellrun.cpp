@@ -144,10 +144,18 @@ ShellResult RunShell(const std::vector<std::wstring> &args, const EnvList &env, 
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                  CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(),
-                                  nullptr, &startup, &process);
-    DWORD startError = GetLastError();
+    // Wine now and then fails a start with an internal error under load;
+    // a test is about the shell, not about that, so try a few times.
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < 3 && !started; attempt++) {
+        if (attempt > 0)
+            Sleep(200);
+        started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                 CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(),
+                                 nullptr, &startup, &process);
+        startError = GetLastError();
+    }
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     if (input != INVALID_HANDLE_VALUE)
