@@ -19,27 +19,19 @@ script -qec "env NoMidi=1 NOLOADMSG=1 build/x64/wine-run build/x64/bin/sonaroben
 NoMidi=1 NOLOADMSG=1 build/x64/wine-run build/x64/bin/sonarobench.exe "$plain" 2 >/dev/null
 value() { tr -d '\r' <"${2:-$results}" | awk -v k="$1" '$1 == k { print $2 }'; }
 size_kb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.0f", b / 1024 }'; }
-stripped_kb() {
-    local copy
-    copy=$(mktemp)
-    "$2" -o "$copy" "$1"
-    size_kb "$copy"
-    rm -f "$copy"
-}
 
 x64_kb=$(size_kb build/x64/bin/Sonaro-x64.dll)
 x86_kb=$(size_kb build/x86/bin/Sonaro-x86.dll)
-x64_stripped=$(stripped_kb build/x64/bin/Sonaro-x64.dll x86_64-w64-mingw32-strip)
-x86_stripped=$(stripped_kb build/x86/bin/Sonaro-x86.dll i686-w64-mingw32-strip)
 wine_version=$(wine --version 2>/dev/null || echo unknown)
+load=$(cut -d' ' -f1 /proc/loadavg)
 
 mkdir -p docs
 cat >docs/bench.md <<DOC
 # Benchmarks
 
-Measured by \`bash bench/run.sh\` on $(date -u +%Y-%m-%d) ($(nproc) cores, $wine_version,
-64-bit DLL, no MIDI device). These are figures, not tests; they vary with
-the machine and its load.
+Measured by \`bash bench/run.sh\` on $(date -u +%Y-%m-%d) ($(nproc) cores, load average
+$load, $wine_version, 64-bit DLL, no MIDI device). These are figures, not
+tests; they vary with the machine and its load.
 
 | What | Measured | Target |
 |---|---|---|
@@ -51,8 +43,7 @@ the machine and its load.
 | The same, wall time per call (resolution and handle included for @PINGTIME) | $(value pingtime_wall_median_ms) ms against $(value bare_wall_median_ms) ms | |
 | Load: \`LoadLibrary\` + \`GetPluginInfo\` + \`InitializePlugin\`, in a console | $(value load_median_ms) ms median (first $(value load_first_ms) ms) | under 20 ms |
 | The same without a console (the "conout\$" retry waits 50 ms) | $(value load_median_ms "$plain") ms median | |
-| Size of Sonaro-x64.dll / Sonaro-x86.dll as built | $x64_kb KB / $x86_kb KB | under 300 KB each |
-| The same stripped of symbols | $x64_stripped KB / $x86_stripped KB | |
+| Size of Sonaro-x64.dll / Sonaro-x86.dll as built (linked without symbols) | $x64_kb KB / $x86_kb KB | under 300 KB each |
 
 How each figure is taken (\`bench/sonarobench.cpp\`): the program links the
 plugin's code and watches a real run of \`sonaro /n:20 /z:250 127.0.0.1\`
