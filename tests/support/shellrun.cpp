@@ -1,6 +1,7 @@
 // shellrun.cpp - starts bin/hostshell.exe with pipes on its standard output
 // and standard error and collects what it writes, byte for byte.
 #include "shellrun.h"
+#include "testsupport.h"
 
 #include <stdio.h>
 #include <wchar.h>
@@ -218,14 +219,7 @@ TempScript::~TempScript()
 
 std::string Utf8(const std::wstring &text)
 {
-    if (text.empty())
-        return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
+    return Narrow(text);
 }
 
 std::string ShowBytes(const std::string &bytes)
