@@ -85,6 +85,20 @@ bool RunLines(Plugin &plugin, const std::vector<std::wstring> &lines,
     return false;
 }
 
+// A console's keys reach _kbhit only after the program has looked at its
+// input once (so in Wine's terminal console); a real shell reads its input
+// anyway, this one may take all its lines from the command line.
+void WakeConsoleInput()
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode))
+        return;
+    INPUT_RECORD record;
+    DWORD count = 0;
+    PeekConsoleInputW(input, &record, 1, &count);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t **argv)
@@ -101,6 +115,7 @@ int wmain(int argc, wchar_t **argv)
 
     // First of all handlers, so that the plugin's come before it.
     InstallBreakHandler();
+    WakeConsoleInput();
 
     std::vector<std::wstring> scriptLines;
     std::wstring batchName;

@@ -41,4 +41,7 @@ HOSTAPI void WINAPI HostReset(void);
 // function failed and the line is abandoned; -1: out of memory.
 HOSTAPI int WINAPI HostExpandLine(const wchar_t *line, wchar_t **expanded);
 HOSTAPI void WINAPI HostFreeText(wchar_t *text);
+
+// How many separate writes the output functions have made.
+HOSTAPI long WINAPI HostWriteCalls(void);
 }

@@ -38,8 +38,11 @@ static void WriteUtf8(HANDLE handle, const wchar_t *text, size_t length)
     free(buffer);
 }
 
+extern "C" long HostWriteCount;
+
 void HostWrite(HANDLE handle, const wchar_t *text, size_t length)
 {
+    HostWriteCount++;
     if (Capturing) {
         if (handle == GetStdHandle(STD_ERROR_HANDLE))
             CapturedErr.Append(text, length);

@@ -16,8 +16,11 @@ enum {
 // Six attribute bytes, indexed by code - 17.  All 0: no colours.
 extern unsigned char ColourSlots[6];
 
-// Paging state: lines per page (0 = no paging), lines left on this page,
-// seconds the page prompt waits (0 = for ever).
+// For each background 0-15, a colour that stands out on it (three choices).
+extern const unsigned char ContrastTable[3][16];
+
+// Paging state: lines per page (0 = no paging), lines left on this page
+// (0 = no paging), milliseconds the page prompt waits (0 = for a key).
 extern int PageLength;
 extern int LinesLeft;
 extern unsigned PauseTime;
@@ -26,6 +29,20 @@ extern unsigned PauseTime;
 extern volatile LONG ListBreakFlag;
 extern bool ListHandlerRegistered;
 
+// Results of MarkedPrintf and EndListLine besides 0.
+enum {
+    LIST_NULL_FORMAT = -1,
+    LIST_NO_MEMORY = -2,
+    LIST_STOP = -3,
+};
+
+// The page prompt's key codes that are not characters.
+enum {
+    KEY_ESCAPE = 27,
+    KEY_CONTROL_C = 3,
+    KEY_EXTENDED = 0x10000,  // plus the second code of a two-code key
+};
+
 int MarkedPrintf(const wchar_t *format, ...);
 int EndListLine(void);
 int WaitForKey(void);
@@ -33,5 +50,11 @@ int EchoControlC(void);
 BOOL WINAPI ListCtrlHandler(DWORD event);
 void InstallListCtrlHandler(void);
 int RemoveListCtrlHandler(void);
+// requestedLines receives -1 (all of 0xFFFFFFFF: the whole window) when the
+// option names no line count.
 int ParsePauseOption(wchar_t *token, int *requestedLines);
 void StartPaging(int requestedLines);
+
+// What every listing command does first: paging off, Control-C flag clear,
+// colours off (LoadHighlightColours may then fill them).
+void ResetListOutput(void);

@@ -44,12 +44,9 @@ static int WriteMacro(const wchar_t *valueName, const wchar_t *text)
     if (text == nullptr || text[0] == 0) {
         status = SYS(RegDeleteValueW)(key, valueName);
     } else {
-        size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        status = bytes > 0xFFFFFFFFu
-                     ? ERROR_INVALID_PARAMETER
-                     : SYS(RegSetValueExW)(key, valueName, 0, REG_SZ,
-                                           reinterpret_cast<const BYTE *>(text),
-                                           static_cast<DWORD>(bytes));
+        DWORD bytes = static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t));
+        status = SYS(RegSetValueExW)(key, valueName, 0, REG_SZ,
+                                     reinterpret_cast<const BYTE *>(text), bytes);
     }
     SYS(RegCloseKey)(key);
     return status == ERROR_SUCCESS ? 0 : 1;

@@ -1,5 +1,6 @@
 // lookuphost.cpp - @LOOKUPHOST: a host's address or canonical name for batch files.
 #include "resolve/resolve.h"
+#include "resolve/netentries.h"
 #include "args/parseargs.h"
 #include "frame/hostapi.h"
 #include "frame/plugin.h"

@@ -1,5 +1,6 @@
 // netfunctions.cpp - @PINGDNS, @PINGDHCP, @PINGROUTER, @PINGWINS: configured servers or their number.
 #include "resolve/netconfig.h"
+#include "resolve/netentries.h"
 #include "args/parseargs.h"
 #include "frame/hostapi.h"
 #include "frame/plugin.h"

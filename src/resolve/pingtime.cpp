@@ -1,5 +1,6 @@
 // pingtime.cpp - @PINGTIME: the round-trip time of one silent echo, for batch files.
 #include "resolve/pingonce.h"
+#include "resolve/netentries.h"
 #include "args/parseargs.h"
 #include "frame/hostapi.h"
 #include "frame/plugin.h"

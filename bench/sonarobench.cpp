@@ -1,0 +1,251 @@
+// sonarobench.cpp - SONARO's pacing, its cost per echo, @PINGTIME against a
+// bare echo, and the plugin's load time.
+//
+//   sonarobench.exe RESULTS-FILE [ECHOES]
+//
+// The plugin's code is linked in, so the run can be watched through the
+// system-call table: every echo and every sleep is timed where it happens,
+// nothing is faked.  The load time is taken from the real DLL beside the
+// program.  Results are "name value" lines; the plugin's own output goes to
+// standard output.
+#include "sys/syscalls.h"
+#include "sys/icmplayout.h"
+#include "ping/pingoptions.h"
+#include "resolve/netentries.h"
+#include "frame/plugin.h"
+
+#include <algorithm>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Frequency()
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+}
+
+double NowMs()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / Frequency();
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// ---- one SONARO run, watched --------------------------------------------
+
+struct EchoTimes {
+    double start, end;
+    double sleptAfter;   // in Sleep until the next echo (or the end)
+};
+std::vector<EchoTimes> echoes;
+
+DWORD WINAPI WatchedEcho(HANDLE handle, IPAddr to, LPVOID data, WORD size,
+                         PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
+                         DWORD timeout)
+{
+    EchoTimes times = { NowMs(), 0, 0 };
+    DWORD result = g_sysDefault.IcmpSendEcho(handle, to, data, size, options, reply, replySize,
+                                             timeout);
+    times.end = NowMs();
+    echoes.push_back(times);
+    return result;
+}
+
+void WINAPI WatchedSleep(DWORD ms)
+{
+    double start = NowMs();
+    g_sysDefault.Sleep(ms);
+    if (!echoes.empty())
+        echoes.back().sleptAfter += NowMs() - start;
+}
+
+void BenchRun(FILE *results, unsigned count)
+{
+    g_sys.IcmpSendEcho = WatchedEcho;
+    g_sys.Sleep = WatchedSleep;
+    wchar_t line[128];
+    wsprintfW(line, L"/n:%u /z:250 127.0.0.1", count);
+    double start = NowMs();
+    int result = sonaro(line);
+    double end = NowMs();
+    SysRestoreAll();
+
+    std::vector<double> beatErrors, overheads;
+    double ideal = 0;
+    for (size_t i = 0; i < echoes.size(); i++) {
+        const EchoTimes &e = echoes[i];
+        double next = i + 1 < echoes.size() ? echoes[i + 1].start : end;
+        ideal += (e.end - e.start) + 250;
+        if (i + 1 < echoes.size())
+            beatErrors.push_back((next - e.start) - ((e.end - e.start) + 250));
+        overheads.push_back(next - e.end - e.sleptAfter);
+    }
+    double echoTime = 0;
+    for (const EchoTimes &e : echoes)
+        echoTime += e.end - e.start;
+    fprintf(results, "run_result %d\n", result);
+    fprintf(results, "run_echoes %u\n", static_cast<unsigned>(echoes.size()));
+    fprintf(results, "run_wall_ms %.1f\n", end - start);
+    fprintf(results, "run_ideal_ms %.1f\n", ideal);
+    fprintf(results, "echo_median_ms %.3f\n",
+            echoes.empty() ? 0.0 : echoTime / static_cast<double>(echoes.size()));
+    fprintf(results, "beat_error_median_ms %.2f\n", Median(beatErrors));
+    fprintf(results, "beat_error_max_ms %.2f\n",
+            beatErrors.empty() ? 0.0 : *std::max_element(beatErrors.begin(), beatErrors.end()));
+    fprintf(results, "overhead_median_ms %.4f\n", Median(overheads));
+    fprintf(results, "overhead_max_ms %.4f\n",
+            overheads.empty() ? 0.0 : *std::max_element(overheads.begin(), overheads.end()));
+}
+
+// What filling a 64-byte request with fresh rand_s values costs, one value
+// per byte as every echo does.
+void BenchRandomFill(FILE *results)
+{
+    std::vector<double> times;
+    unsigned char data[64];
+    for (int round = 0; round < 200; round++) {
+        double start = NowMs();
+        for (unsigned char &byte : data) {
+            unsigned int value = 0;
+            rand_s(&value);
+            byte = static_cast<unsigned char>(value);
+        }
+        times.push_back(NowMs() - start);
+    }
+    fprintf(results, "random_fill_median_ms %.4f\n", Median(times));
+}
+
+// ---- @PINGTIME against a bare echo of the same size ----------------------
+
+void BenchPingTime(FILE *results, unsigned rounds)
+{
+    HANDLE handle = IcmpCreateFile();
+    if (handle == INVALID_HANDLE_VALUE) {
+        fprintf(results, "pingtime_error no_icmp_handle\n");
+        return;
+    }
+    const DWORD size = 64;  // @PINGTIME's default
+    std::vector<unsigned char> request(size, 0x5A);
+    std::vector<unsigned char> reply(size + ICMP_REPLY_EXTRA);
+    IPAddr loopback = inet_addr("127.0.0.1");
+    std::vector<double> functionWall, bareWall;
+    double functionRtt = 0, bareRtt = 0;
+    unsigned functionCount = 0, bareCount = 0;
+    for (unsigned i = 0; i < rounds; i++) {
+        wchar_t buffer[8192] = L"127.0.0.1";
+        double start = NowMs();
+        f_pingtime(buffer);
+        functionWall.push_back(NowMs() - start);
+        int rtt = _wtoi(buffer);
+        if (rtt >= 0) {
+            functionRtt += rtt;
+            functionCount++;
+        }
+
+        start = NowMs();
+        DWORD replies = IcmpSendEcho(handle, loopback, request.data(), size, nullptr,
+                                     reply.data(), static_cast<DWORD>(reply.size()), 60000);
+        bareWall.push_back(NowMs() - start);
+        if (replies != 0) {
+            ICMP_ECHO_REPLY record;
+            memcpy(&record, reply.data(), sizeof record);
+            bareRtt += record.RoundTripTime;
+            bareCount++;
+        }
+    }
+    IcmpCloseHandle(handle);
+    double functionMean = functionCount ? functionRtt / functionCount : 0;
+    double bareMean = bareCount ? bareRtt / bareCount : 0;
+    fprintf(results, "pingtime_rounds %u\n", rounds);
+    fprintf(results, "pingtime_rtt_mean_ms %.3f\n", functionMean);
+    fprintf(results, "bare_rtt_mean_ms %.3f\n", bareMean);
+    if (bareMean > 0)
+        fprintf(results, "rtt_ratio %.2f\n", functionMean / bareMean);
+    else
+        fprintf(results, "rtt_ratio %s\n", functionMean == 0 ? "1.00" : "inf");
+    fprintf(results, "pingtime_wall_median_ms %.3f\n", Median(functionWall));
+    fprintf(results, "bare_wall_median_ms %.3f\n", Median(bareWall));
+    fprintf(results, "wall_ratio %.2f\n", Median(functionWall) / std::max(Median(bareWall), 1e-6));
+}
+
+// ---- loading the real DLL ------------------------------------------------
+
+void BenchLoad(FILE *results, unsigned rounds)
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dll(path, n);
+    dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"Sonaro-x64.dll";
+    std::vector<double> times;
+    for (unsigned i = 0; i < rounds; i++) {
+        double start = NowMs();
+        HMODULE module = LoadLibraryW(dll.c_str());
+        if (module == nullptr) {
+            fprintf(results, "load_error %lu\n", GetLastError());
+            return;
+        }
+        auto info = reinterpret_cast<void *(WINAPI *)(void)>(
+            reinterpret_cast<void *>(GetProcAddress(module, "GetPluginInfo")));
+        auto initialize = reinterpret_cast<int(WINAPI *)(void)>(
+            reinterpret_cast<void *>(GetProcAddress(module, "InitializePlugin")));
+        auto shutdown = reinterpret_cast<int(WINAPI *)(int)>(
+            reinterpret_cast<void *>(GetProcAddress(module, "ShutdownPlugin")));
+        int status = -1;
+        if (info != nullptr && initialize != nullptr) {
+            info();
+            status = initialize();
+        }
+        times.push_back(NowMs() - start);
+        if (status == 0 && shutdown != nullptr)
+            shutdown(0);
+        FreeLibrary(module);
+        if (status != 0) {
+            fprintf(results, "load_error initialize_%d\n", status);
+            return;
+        }
+    }
+    fprintf(results, "load_first_ms %.2f\n", times.front());
+    fprintf(results, "load_median_ms %.2f\n", Median(times));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    if (argc < 2) {
+        fwprintf(stderr, L"usage: sonarobench RESULTS-FILE [ECHOES]\n");
+        return 2;
+    }
+    FILE *results = _wfopen(argv[1], L"w");
+    if (results == nullptr)
+        return 2;
+    unsigned count = argc > 2 ? static_cast<unsigned>(_wtoi(argv[2])) : 20;
+
+    // The plugin as the host would have it: sockets started, no MIDI device.
+    WSADATA data;
+    WSAStartup(MAKEWORD(1, 1), &data);
+    OsVersion.dwOSVersionInfoSize = sizeof OsVersion;
+    GetVersionExW(&OsVersion);
+
+    BenchLoad(results, 10);
+    BenchRun(results, count);
+    BenchRandomFill(results);
+    BenchPingTime(results, 50);
+    fclose(results);
+    WSACleanup();
+    return 0;
+}

@@ -1,0 +1,67 @@
+// macrofunction.cpp - @SONAROMACRO: the text of one host macro for batch files.
+#include "macros/macrostore.h"
+#include "args/parseargs.h"
+#include "frame/hostapi.h"
+#include "frame/plugin.h"
+
+#include <string.h>
+#include <wctype.h>
+
+#define FUNCTION_BUFFER_CAPACITY 8192
+
+static void UpperCaseText(wchar_t *text)
+{
+    for (; *text != 0; text++)
+        *text = towupper(*text);
+}
+
+SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
+{
+    if (buffer == nullptr)
+        return -1;
+    // The host's buffer holds 8192 characters; an argument that fills it
+    // unterminated is cut at its last one.
+    if (wcsnlen(buffer, FUNCTION_BUFFER_CAPACITY) == FUNCTION_BUFFER_CAPACITY)
+        buffer[FUNCTION_BUFFER_CAPACITY - 1] = 0;
+
+    wchar_t *rest = buffer;
+    while (iswspace(*rest))
+        rest++;
+    if (*rest == L'#')
+        rest++;
+
+    if (iswalpha(*rest)) {
+        if (!IsValidMacroName(rest)) {
+            UpperCaseText(rest);
+            ErrorPrefix();
+            Qprintf(StdErr(), L"Bad macro name: \"#%s\"\r\n", rest);
+            return -1;
+        }
+        // The work copy frees the buffer for the result.
+        static wchar_t name[FUNCTION_BUFFER_CAPACITY];
+        wcsncpy(name, rest, FUNCTION_BUFFER_CAPACITY - 1);
+        name[FUNCTION_BUFFER_CAPACITY - 1] = 0;
+        UpperCaseText(name);
+        buffer[0] = 0;
+        LookupNamedMacro(name, buffer);
+        return 0;
+    }
+
+    if (*rest == 0) {
+        ErrorPrefix();
+        Qprintf(StdErr(), L"Missing macro name\r\n");
+        return -1;
+    }
+
+    DWORD number = 0;
+    if (ParseNumber(rest, nullptr, &number) == 0) {
+        buffer[0] = 0;
+        LookupNumberedMacro(number, buffer);
+        return 0;
+    }
+
+    UpperCaseText(buffer);
+    ErrorPrefix();
+    Qprintf(StdErr(), L"Bad macro number: \"%s\"\r\n", buffer);
+    return -1;
+}

@@ -1,0 +1,195 @@
+// Single echoes over both families: every reply status, its line, result and tally.
+#include "fakeping.h"
+#include "ping/echorun.h"
+
+#include <vector>
+
+using fakeping::world;
+
+namespace {
+
+const DWORD Size = 32;
+
+struct Buffers {
+    std::vector<unsigned char> request, reply4, reply6;
+    Buffers()
+        : request(Size + ICMP_OPTION_RECORD_SIZE), reply4(Size + ICMP_REPLY_EXTRA),
+          reply6(Size + ICMP6_REPLY_EXTRA)
+    {
+        IP_OPTION_INFORMATION record = {};
+        record.Ttl = 77;
+        record.Flags = IP_FLAG_DF;
+        memcpy(request.data() + Size, &record, ICMP_OPTION_RECORD_SIZE);
+    }
+};
+
+int Echo4(Buffers &b, const char *to)
+{
+    HANDLE handle = SYS(IcmpCreateFile)();
+    return SendEcho4(b.request.data(), Size, handle, inet_addr(to), b.reply4.data(),
+                     static_cast<DWORD>(b.reply4.size()), 1500);
+}
+
+int Echo6(Buffers &b)
+{
+    SOCKADDR_IN6 to = {};
+    to.sin6_family = AF_INET6;
+    to.sin6_addr.s6_addr[15] = 1;
+    HANDLE handle = SYS(Icmp6CreateFile)();
+    return SendEcho6(&to, b.request.data(), handle, Size, b.reply6.data(),
+                     static_cast<DWORD>(b.reply6.size()), 1500);
+}
+
+struct Case {
+    fakeping::Echo echo;
+    const wchar_t *line;
+    int result;
+};
+
+}  // namespace
+
+using SendEchoTest = PingRunTest;
+
+TEST_F(SendEchoTest, IPv4ReplyStatuses)
+{
+    Case cases[] = {
+        { fakeping::Good(0), L"Reply from 10.9.8.7: bytes=32 time<1ms TTL=128\r\n", 0 },
+        { fakeping::Good(17, 55), L"Reply from 10.9.8.7: bytes=32 time=17ms TTL=55\r\n", 17 },
+        { fakeping::WithStatus(11002, 3), L"Reply from 10.9.8.7: Destination net unreachable.\r\n",
+          -11002 },
+        { fakeping::WithStatus(11003), L"Reply from 10.9.8.7: Destination host unreachable.\r\n",
+          -11003 },
+        { fakeping::WithStatus(11004),
+          L"Reply from 10.9.8.7: Destination protocol unreachable.\r\n", -11004 },
+        { fakeping::WithStatus(11005), L"Reply from 10.9.8.7: Destination port unreachable.\r\n",
+          -11005 },
+        { fakeping::WithStatus(11013, 9), L"Reply from 10.9.8.7: TTL expired in transit.\r\n",
+          -11013 },
+        { fakeping::WithStatus(11050), L"Reply from 10.9.8.7: Status = 11050\r\n", -20 },
+        { fakeping::Corrupted(5),
+          L"Reply from 10.9.8.7: bytes=32 time=5ms TTL=128\r\n    Data mismatch!\r\n", -10 },
+        { fakeping::Lost(IP_REQ_TIMED_OUT), L"Request timed out.\r\n", -20 },
+        { fakeping::Lost(1231), L"Failed: Error code = 1231\r\n", -20 },
+    };
+    ResetPingStats();
+    Buffers b;
+    for (const Case &c : cases) {
+        world.Echoes = { c.echo };
+        world.NextEcho = 0;
+        ClearCaptured();
+        EXPECT_EQ(Echo4(b, "10.9.8.7"), c.result) << Narrow(c.line);
+        EXPECT_WTEXT(c.line, CapturedOut());
+    }
+    EXPECT_EQ(PingStats.Received, 9u);
+    EXPECT_EQ(PingStats.Lost, 2u);
+    EXPECT_EQ(PingStats.TotalTime, 0u + 17 + 3 + 9 + 5);
+    EXPECT_EQ(PingStats.MinTime, 0u);
+    EXPECT_EQ(PingStats.MaxTime, 17u);
+
+    // The request went out as given, with fresh random data each time.
+    ASSERT_EQ(world.SentSizes.size(), 11u);
+    EXPECT_EQ(world.SentSizes[0], Size);
+    EXPECT_EQ(world.SentTimeouts[0], 1500u);
+    EXPECT_EQ(world.SentTo[0], L"10.9.8.7");
+    EXPECT_EQ(world.SentOptions[0].Ttl, 77);
+    EXPECT_EQ(world.SentOptions[0].Flags, IP_FLAG_DF);
+}
+
+TEST_F(SendEchoTest, EveryEchoCarriesNewData)
+{
+    Buffers b;
+    Echo4(b, "127.0.0.1");
+    std::vector<unsigned char> first(b.request.begin(), b.request.begin() + Size);
+    Echo4(b, "127.0.0.1");
+    std::vector<unsigned char> second(b.request.begin(), b.request.begin() + Size);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(g_sysCallCount[SYS_rand_s], 2 * Size);
+}
+
+TEST_F(SendEchoTest, IPv6ReplyStatuses)
+{
+    Case cases[] = {
+        { fakeping::Good(0), L"Reply from ::1: time<1ms\r\n", 0 },
+        { fakeping::Good(3), L"Reply from ::1: time=3ms\r\n", 3 },
+        { fakeping::WithStatus(11003, 1), L"Reply from ::1: Destination host unreachable.\r\n",
+          -11003 },
+        { fakeping::WithStatus(11013), L"Reply from ::1: Hop limit exceeded in transit.\r\n",
+          -11013 },
+        { fakeping::WithStatus(99), L"Reply from ::1: Status = 99\r\n", -20 },
+        { fakeping::Corrupted(2), L"Reply from ::1: time=2ms\r\n    Data mismatch!\n", -10 },
+        { fakeping::Lost(IP_REQ_TIMED_OUT), L"Request timed out.\r\n", -20 },
+        { fakeping::Lost(5), L"Failed: Error code = 5\r\n", -20 },
+    };
+    ResetPingStats();
+    Buffers b;
+    for (const Case &c : cases) {
+        world.Echoes = { c.echo };
+        world.NextEcho = 0;
+        ClearCaptured();
+        EXPECT_EQ(Echo6(b), c.result) << Narrow(c.line);
+        EXPECT_WTEXT(c.line, CapturedOut());
+    }
+    EXPECT_EQ(PingStats.Received, 6u);
+    EXPECT_EQ(PingStats.Lost, 2u);
+    EXPECT_EQ(PingStats.TotalTime, 6u);
+    EXPECT_EQ(PingStats.MaxTime, 3u);
+    ASSERT_FALSE(world.SentTo.empty());
+    EXPECT_EQ(world.SentTo[0], L"::1");
+    EXPECT_EQ(world.SentOptions[0].Ttl, 77);
+}
+
+TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)
+{
+    // A reply record whose data pointer leads elsewhere is never followed.
+    g_sys.IcmpSendEcho = [](HANDLE, IPAddr to, LPVOID, WORD size, PIP_OPTION_INFORMATION,
+                            LPVOID reply, DWORD, DWORD) -> DWORD {
+        static unsigned char elsewhere[64];
+        ICMP_ECHO_REPLY record = {};
+        record.Address = to;
+        record.DataSize = size;
+        record.Data = elsewhere;
+        memcpy(reply, &record, sizeof record);
+        return 1;
+    };
+    Buffers b;
+    EXPECT_EQ(Echo4(b, "127.0.0.1"), -10);
+    EXPECT_WTEXT(L"Reply from 127.0.0.1: bytes=32 time<1ms TTL=0\r\n    Data mismatch!\r\n",
+                 CapturedOut());
+}
+
+TEST_F(SendEchoTest, ReverseLookupAndDottedAddresses)
+{
+    HostAddress address = {};
+    wchar_t name[1025] = L"unchanged";
+    EXPECT_EQ(ReverseLookup(&address, name), 1);
+    EXPECT_EQ(ReverseLookup(nullptr, name), -1);
+    EXPECT_EQ(ReverseLookup(&address, nullptr), -1);
+
+    address.V4.sin_family = AF_INET;
+    address.V4.sin_addr.s_addr = inet_addr("127.0.0.1");
+    EXPECT_EQ(ReverseLookup(&address, name), 1);
+    EXPECT_WTEXT(L"unchanged", name);
+    world.ReverseName = L"loopback.test";
+    EXPECT_EQ(ReverseLookup(&address, name), 0);
+    EXPECT_WTEXT(L"loopback.test", name);
+
+    struct { const wchar_t *text; bool dotted; } cases[] = {
+        { L"127.0.0.1", true }, { L"10.1.2.3", true }, { L"0.0.0.0", false },
+        { L"255.255.255.255", false }, { L"host", false }, { L"", false }, { nullptr, false },
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(IsDottedIPv4(c.text), c.dotted) << (c.text ? Narrow(c.text) : "null");
+}
+
+TEST_F(SendEchoTest, ControlHandlerSetsOnlyItsBits)
+{
+    InterruptFlags = 0;
+    EXPECT_TRUE(PingCtrlHandler(CTRL_C_EVENT));
+    EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
+    EXPECT_TRUE(PingCtrlHandler(CTRL_BREAK_EVENT));
+    EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C | INTERRUPT_CTRL_BREAK);
+    InterruptFlags = 0;
+    EXPECT_FALSE(PingCtrlHandler(CTRL_CLOSE_EVENT));
+    EXPECT_FALSE(PingCtrlHandler(CTRL_LOGOFF_EVENT));
+    EXPECT_EQ(InterruptFlags, 0);
+}

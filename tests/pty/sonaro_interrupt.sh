@@ -1,0 +1,62 @@
+#!/bin/bash
+# SONARO in a real console (a pseudo-terminal): Control-C ends a continuous
+# run with its statistics and the command's result; Control-Break shows the
+# statistics so far and the run goes on; with standard output redirected
+# Control-C still ends the run.  A terminal has no Control-Break key, so
+# ctrlevent.exe delivers that event the way the system does.
+# Arguments: the wine-run script and the bin directory.
+set -u
+. "$(dirname "$0")/ptylib.sh" "$@"
+
+QUIET=(-e NoMidi=1 -e NOLOADMSG=1)
+
+# The screen's statistics figure "Sent = N, Received = N, Lost = 0" lines.
+packets() { pty_text | grep -E '^    Packets: Sent = ' | tr -d '\r'; }
+replies() { pty_text | grep -cE '^Reply from 127\.0\.0\.1: bytes=64 time[<=][0-9]+ms TTL=[0-9]+'; }
+
+# --- Control-C: the continuous run stops with its statistics --------------
+pty_start -n control_c -s 200x120 "${QUIET[@]}" hostshell.exe \
+    -c "sonaro /t /z:250 127.0.0.1" -c "echo after [%_pingsrcvd]"
+pty_wait_count "Reply from" 3 60 && pty_keys C-c
+pty_wait_exit 60
+sent=$(packets | sed -n 's/^    Packets: Sent = \([0-9]*\), Received = \1, Lost = 0 (0% loss)$/\1/p')
+count=$(replies)
+pty_check control_c '[ "$PTY_STATUS" = 0 ]' "the command ended with result 0 (was $PTY_STATUS)"
+pty_check control_c '[ "$(packets | wc -l)" = 1 ]' "one statistics block"
+pty_check control_c '[ -n "$sent" ] && [ "$sent" = "$count" ]' \
+    "the block counts every reply ($sent, $count lines)"
+pty_check control_c '! pty_text | sed -n "/^Ping statistics/,\$p" | grep -q "^Reply from"' \
+    "no reply after the block"
+pty_check control_c 'pty_text | grep -q "^after \[$sent\]"' "the variables hold the run"
+
+# --- Control-Break: the statistics so far, a blank line, and on -----------
+pty_start -n control_break -s 200x120 "${QUIET[@]}" ctrlevent.exe 1500 1 \
+    "$(pty_winpath hostshell.exe)" -c "sonaro /n:12 /z:250 127.0.0.1"
+pty_wait_exit 60
+pty_check control_break '[ "$PTY_STATUS" = 0 ]' "result 0 (was $PTY_STATUS)"
+pty_check control_break '[ "$(packets | wc -l)" = 2 ]' "two statistics blocks"
+pty_check control_break 'packets | head -1 | grep -Eq "Sent = ([1-9]|1[01]), "' \
+    "the first shows the figures so far"
+pty_check control_break \
+    'pty_text | tr -d "\r" | grep -A2 -m1 "Average = " | sed -n 2,3p | paste -sd"|" | grep -q "^|Reply from 127.0.0.1"' \
+    "a blank line, then more replies"
+pty_check control_break 'packets | tail -1 | grep -q "Sent = 12, Received = 12, Lost = 0 (0% loss)"' \
+    "the count is completed"
+
+# --- Control-C with standard output redirected ----------------------------
+out=$PTY_WORK/redirected.txt
+winout="Z:$out"
+pty_start -n redirected "${QUIET[@]}" ctrlevent.exe --output "${winout//\//\\}" 0 -1 \
+    "$(pty_winpath hostshell.exe)" -c "sonaro /t /z:250 127.0.0.1"
+for ((i = 0; i < 600; i++)); do
+    [ -f "$out" ] && [ "$(grep -c 'Reply from' "$out")" -ge 3 ] && break
+    sleep 0.1
+done
+pty_keys C-c
+pty_wait_exit 60
+pty_check redirected '[ "$PTY_STATUS" = 0 ]' "Control-C ended the run with result 0 (was $PTY_STATUS)"
+pty_check redirected 'grep -q "^Ping statistics for 127.0.0.1:" "$out"' "the statistics were written"
+pty_check redirected '! sed -n "/^Ping statistics/,\$p" "$out" | grep -q "^Reply from"' \
+    "no reply after them"
+
+pty_finish

@@ -1,0 +1,103 @@
+// @PINGDNS, @PINGDHCP, @PINGROUTER, @PINGWINS: index handling, results and messages.
+#include "fakenet.h"
+#include "resolve/netentries.h"
+
+namespace {
+
+class NetFunctionsTest : public SysTest {
+protected:
+    void SetUp() override
+    {
+        SysTest::SetUp();
+        InstallFakeNet();
+        g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
+        FakeAdapter a, b;
+        a.DhcpEnabled = 1;
+        a.Dhcp = {"10.1.0.1"};
+        a.HaveWins = 1;
+        a.PrimaryWins = "10.2.0.1";
+        a.SecondaryWins = "10.2.0.2";
+        a.Gateways = {"0.0.0.0"};
+        b.HaveWins = 1;
+        b.PrimaryWins = "10.2.0.3";
+        b.Gateways = {"192.168.1.1"};
+        g_fakeAdapters = {a, b};
+    }
+
+    // Runs the function on a copy of the argument in an 8192-character buffer.
+    int Call(int (WINAPI *function)(wchar_t *), const wchar_t *argument, std::wstring *result)
+    {
+        static wchar_t buffer[8192];
+        wcscpy(buffer, argument);
+        int rc = function(buffer);
+        *result = buffer;
+        return rc;
+    }
+};
+
+TEST_F(NetFunctionsTest, IndexesAndCounts)
+{
+    struct Case {
+        int (WINAPI *function)(wchar_t *);
+        const wchar_t *argument;
+        const wchar_t *expected;
+    } cases[] = {
+        {f_pingdns, L"", L"10.0.0.1"},       {f_pingdns, L"0", L"2"},
+        {f_pingdns, L"2", L"10.0.0.2"},      {f_pingdns, L"3", L""},
+        {f_pingdns, L" 2 ", L"10.0.0.2"},    {f_pingdns, L"2,abc", L"10.0.0.2"},
+        {f_pingdns, L",3", L"10.0.0.1"},     {f_pingdns, L"0x2", L"10.0.0.2"},
+        {f_pingdns, L"0X2", L"10.0.0.2"},    {f_pingdns, L"4294967295", L""},
+        {f_pingdhcp, L"", L"10.1.0.1"},      {f_pingdhcp, L"0", L"1"},
+        {f_pingwins, L"0", L"3"},            {f_pingwins, L"0x3", L"10.2.0.3"},
+        {f_pingrouter, L"", L"192.168.1.1"}, {f_pingrouter, L"0", L"1"},
+        {f_pingrouter, L"2", L""},
+    };
+    for (const Case &c : cases) {
+        ClearCaptured();
+        std::wstring result;
+        EXPECT_EQ(Call(c.function, c.argument, &result), 0) << Narrow(c.argument);
+        EXPECT_WTEXT(c.expected, result) << Narrow(c.argument);
+        EXPECT_WTEXT(L"", CapturedErr());
+    }
+}
+
+TEST_F(NetFunctionsTest, NoServersCountZero)
+{
+    g_fakeAdapters.clear();
+    g_fakeDnsServers.clear();
+    std::wstring result;
+    EXPECT_EQ(Call(f_pingrouter, L"0", &result), 0);
+    EXPECT_WTEXT(L"0", result);
+    EXPECT_EQ(Call(f_pingwins, L"", &result), 0);
+    EXPECT_WTEXT(L"", result);
+    EXPECT_EQ(Call(f_pingdns, L"0", &result), 0);
+    EXPECT_WTEXT(L"0", result);
+}
+
+TEST_F(NetFunctionsTest, BadIndex)
+{
+    struct Case {
+        int (WINAPI *function)(wchar_t *);
+        const wchar_t *argument;
+        const wchar_t *message;
+    } cases[] = {
+        {f_pingdhcp, L"x", L"Bad index value: \"X\"\r\n"},
+        {f_pingdhcp, L"-1", L"Bad index value: \"-1\"\r\n"},
+        {f_pingdhcp, L"1x", L"Bad index value: \"1X\"\r\n"},
+        {f_pingdns, L"4294967296", L"Bad index value: \"4294967296\"\r\n"},
+        {f_pingwins, L"0x", L"Bad index value: \"0X\"\r\n"},
+        {f_pingrouter, L" abc ,2", L"Bad index value: \"ABC\"\r\n"},
+    };
+    for (const Case &c : cases) {
+        ClearCaptured();
+        std::wstring result;
+        EXPECT_EQ(Call(c.function, c.argument, &result), -1) << Narrow(c.argument);
+        EXPECT_ERROR(c.message);
+    }
+    EXPECT_EQ(f_pingdns(nullptr), -1);
+    EXPECT_EQ(f_pingdhcp(nullptr), -1);
+    EXPECT_EQ(f_pingrouter(nullptr), -1);
+    EXPECT_EQ(f_pingwins(nullptr), -1);
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// @PINGTIME: defaults, argument ranges and messages, and the result text.
+#include "fakenet.h"
+#include "resolve/netentries.h"
+
+#include <string.h>
+
+namespace {
+
+DWORD g_systemTtl;
+DWORD WINAPI FakeIpStatistics(PMIB_IPSTATS stats)
+{
+    EXPECT_EQ(stats->dwDefaultTTL, 0u) << "the record is zeroed first";
+    stats->dwDefaultTTL = g_systemTtl;
+    return NO_ERROR;
+}
+DWORD WINAPI FailingIpStatistics(PMIB_IPSTATS)
+{
+    return ERROR_NOT_SUPPORTED;
+}
+
+class PingTimeTest : public SysTest {
+protected:
+    void SetUp() override
+    {
+        SysTest::SetUp();
+        InstallFakeNet();
+        g_fakeHosts = {
+            {L"Host", AF_INET, "10.8.0.1", L""},
+            {L"dual", AF_INET, "10.8.0.2", L""},
+            {L"dual", AF_INET6, "fd00::82", L""},
+        };
+        g_systemTtl = 64;
+        g_sys.GetIpStatistics = FakeIpStatistics;
+    }
+
+    int Call(const wchar_t *argument, std::wstring *result)
+    {
+        static wchar_t buffer[8192];
+        wcscpy(buffer, argument);
+        int rc = f_pingtime(buffer);
+        *result = buffer;
+        return rc;
+    }
+};
+
+TEST_F(PingTimeTest, DefaultsAndExplicitValues)
+{
+    struct Case {
+        const wchar_t *argument;
+        DWORD timeout, size, ttl;
+        bool v6;
+    } cases[] = {
+        {L"Host", 60000, 64, 64, false},
+        {L" Host , 2 ", 2000, 64, 64, false},
+        {L"Host,,128", 60000, 128, 64, false},
+        {L"Host,,,,", 60000, 64, 64, false},
+        {L"Host,1,12,1,0", 1000, 12, 1, false},
+        {L"Host,60000,65520,255", 60000000, 65520, 255, false},
+        {L"Host,0x3c,0x40,0xff", 60000, 64, 255, false},
+        {L"dual,5,64,64,1", 5000, 64, 64, true},
+        {L"dual,5,64,64,0xFFFFFFFE", 5000, 64, 64, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(Narrow(c.argument));
+        g_echoCalls.clear();
+        std::wstring result;
+        EXPECT_EQ(Call(c.argument, &result), 0);
+        EXPECT_WTEXT(L"3", result);
+        ASSERT_EQ(g_echoCalls.size(), 1u);
+        EXPECT_EQ(g_echoCalls[0].Timeout, c.timeout);
+        EXPECT_EQ(g_echoCalls[0].Request.size(), c.size);
+        EXPECT_EQ(g_echoCalls[0].Options.Ttl, c.ttl);
+        EXPECT_EQ(g_echoCalls[0].V6, c.v6);
+        EXPECT_WTEXT(L"", CapturedErr());
+    }
+}
+
+TEST_F(PingTimeTest, SystemTtlFallsBackTo128)
+{
+    for (DWORD ttl : {0u, 256u, 1000u}) {
+        g_systemTtl = ttl;
+        g_echoCalls.clear();
+        std::wstring result;
+        Call(L"Host", &result);
+        ASSERT_EQ(g_echoCalls.size(), 1u);
+        EXPECT_EQ(g_echoCalls[0].Options.Ttl, 128) << "system TTL " << ttl;
+    }
+    g_sys.GetIpStatistics = FailingIpStatistics;
+    g_echoCalls.clear();
+    std::wstring result;
+    Call(L"Host", &result);
+    ASSERT_EQ(g_echoCalls.size(), 1u);
+    EXPECT_EQ(g_echoCalls[0].Options.Ttl, 128);
+}
+
+TEST_F(PingTimeTest, NegativeOutcomesAreResults)
+{
+    struct Case {
+        const wchar_t *argument;
+        ULONG status;
+        DWORD returned;
+        const wchar_t *expected;
+    } cases[] = {
+        {L"nowhere", 0, 1, L"-3"},
+        {L"Host", IP_DEST_HOST_UNREACHABLE, 1, L"-2"},
+        {L"Host", IP_REQ_TIMED_OUT, 0, L"-1"},
+    };
+    for (const Case &c : cases) {
+        g_fakeEcho.Status = c.status;
+        g_fakeEcho.Returned = c.returned;
+        std::wstring result;
+        EXPECT_EQ(Call(c.argument, &result), 0);
+        EXPECT_WTEXT(c.expected, result);
+        EXPECT_WTEXT(L"", CapturedErr());
+    }
+}
+
+TEST_F(PingTimeTest, ArgumentErrors)
+{
+    struct Case {
+        const wchar_t *argument;
+        const wchar_t *message;
+    } cases[] = {
+        {L"", L"Missing hostname\r\n"},
+        {L"   ", L"Missing hostname\r\n"},
+        {L",5", L"Missing hostname\r\n"},
+        {L"Host,0", L"Timeout must be 1 to 60000: 0\r\n"},
+        {L"Host,60001", L"Timeout must be 1 to 60000: 60001\r\n"},
+        {L"Host,5s", L"Bad timeout: \"5S\"\r\n"},
+        {L"Host,-1", L"Bad timeout: \"-1\"\r\n"},
+        {L"Host,4294967296", L"Bad timeout: \"4294967296\"\r\n"},
+        {L"Host,5,11", L"Packetsize must be 12 to 65520: 11\r\n"},
+        {L"Host,5,65521", L"Packetsize must be 12 to 65520: 65521\r\n"},
+        {L"Host,5,big", L"Bad packetsize: \"BIG\"\r\n"},
+        {L"Host,5,64,0", L"TTL must be 1 to 255: 0\r\n"},
+        {L"Host,5,64,256", L"TTL must be 1 to 255: 256\r\n"},
+        {L"Host,5,64,x1", L"Bad TTL: \"X1\"\r\n"},
+        {L"Host,5,64,64,abc", L"Bad flags: \"ABC\"\r\n"},
+        {L"Host,5,64,64,0x", L"Bad flags: \"0X\"\r\n"},
+        // The first refused argument ends the checks.
+        {L"Host,0,big,0,abc", L"Timeout must be 1 to 60000: 0\r\n"},
+        {L"Host,,1,zz", L"Packetsize must be 12 to 65520: 1\r\n"},
+    };
+    for (const Case &c : cases) {
+        ClearCaptured();
+        std::wstring result;
+        EXPECT_EQ(Call(c.argument, &result), -1) << Narrow(c.argument);
+        EXPECT_ERROR(c.message) << Narrow(c.argument);
+    }
+    EXPECT_TRUE(g_echoCalls.empty()) << "nothing sent after an argument error";
+    EXPECT_EQ(f_pingtime(nullptr), -1);
+}
+
+}  // namespace

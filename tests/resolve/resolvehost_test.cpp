@@ -1,0 +1,325 @@
+// ResolveHost and FormatHostAddress against a faked resolver and DNS client.
+#include "fakenet.h"
+#include "resolve/resolve.h"
+
+#include <string.h>
+
+namespace {
+
+const HKEY User = HKEY_CURRENT_USER;
+
+class ResolveHostTest : public SysTest {
+protected:
+    void SetUp() override
+    {
+        SysTest::SetUp();
+        InstallFakeNet();
+        DeleteRegistryTree(User, TEST_SETTINGS_KEY);
+        g_fakeHosts = {
+            {L"v4only", AF_INET, "10.1.1.1", L""},
+            {L"v6only", AF_INET6, "fd00::6", L""},
+            {L"both", AF_INET, "10.2.2.2", L"both.canon.test"},
+            {L"both", AF_INET6, "fd00::2", L"both6.canon.test"},
+        };
+    }
+    void TearDown() override
+    {
+        DeleteRegistryTree(User, TEST_SETTINGS_KEY);
+        EXPECT_EQ(g_addrInfoLive, 0) << "every resolver list is freed";
+        EXPECT_EQ(g_dnsBadFreeType, 0);
+        SysTest::TearDown();
+    }
+
+    // Resolves and gives the address as text ("" for family 0).
+    std::string Resolve(const wchar_t *text, int preferred, int second, int *result,
+                        wchar_t *canonical = nullptr, int *macro = nullptr)
+    {
+        memset(&address_, 0, sizeof address_);
+        *result = ResolveHost(text, &address_, static_cast<unsigned char>(preferred),
+                              static_cast<unsigned char>(second), canonical, macro);
+        if (address_.Generic.sa_family == 0)
+            return "";
+        return AddressText(&address_.Generic);
+    }
+
+    bool TailIsZero(size_t from) const
+    {
+        for (size_t i = from; i < sizeof address_; i++)
+            if (address_.Bytes[i] != 0)
+                return false;
+        return true;
+    }
+
+    HostAddress address_;
+};
+
+TEST_F(ResolveHostTest, ArgumentChecks)
+{
+    HostAddress address;
+    memset(&address, 0, sizeof address);
+    int macro = 5;
+    EXPECT_EQ(ResolveHost(nullptr, &address, 2, 23, nullptr, &macro), -1);
+    EXPECT_EQ(ResolveHost(L"v4only", nullptr, 2, 23, nullptr, &macro), -1);
+    EXPECT_EQ(ResolveHost(L"v4only", &address, 0, 23, nullptr, &macro), -2);
+    EXPECT_EQ(ResolveHost(L"v4only", &address, 6, 2, nullptr, &macro), -2);
+    EXPECT_EQ(macro, 5) << "the macro flag is set only after the argument checks";
+    EXPECT_EQ(g_sysCallCount[SYS_GetAddrInfoW], 0u) << "nothing is looked up";
+    EXPECT_EQ(address.Generic.sa_family, 0);
+}
+
+// Every family pair against hosts with one or both address families.
+TEST_F(ResolveHostTest, FamilyChoice)
+{
+    struct Case {
+        const wchar_t *host;
+        int preferred, second;
+        const char *expected;  // "" result 2
+    } cases[] = {
+        {L"v4only", 2, 23, "10.1.1.1"}, {L"v4only", 2, 0, "10.1.1.1"},
+        {L"v4only", 23, 0, ""},         {L"v4only", 23, 2, "10.1.1.1"},
+        {L"v4only", 2, 2, "10.1.1.1"},  {L"v4only", 23, 23, ""},
+        {L"v4only", 23, 7, ""},         {L"v6only", 2, 23, "fd00::6"},
+        {L"v6only", 2, 0, ""},          {L"v6only", 23, 0, "fd00::6"},
+        {L"v6only", 23, 2, "fd00::6"},  {L"v6only", 2, 2, ""},
+        {L"v6only", 2, 9, ""},          {L"both", 2, 23, "10.2.2.2"},
+        {L"both", 2, 0, "10.2.2.2"},    {L"both", 23, 0, "fd00::2"},
+        {L"both", 23, 2, "fd00::2"},    {L"nowhere", 2, 23, ""},
+        {L"nowhere", 23, 2, ""},
+    };
+    for (const Case &c : cases) {
+        int result = 99;
+        int macro = 7;
+        std::string got = Resolve(c.host, c.preferred, c.second, &result, nullptr, &macro);
+        SCOPED_TRACE(Narrow(c.host) + " (" + std::to_string(c.preferred) + "," +
+                     std::to_string(c.second) + ")");
+        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(result, *c.expected ? 0 : 2);
+        EXPECT_EQ(macro, 0);
+        EXPECT_TRUE(TailIsZero(got.empty() ? 0 : got.find(':') != std::string::npos ? 28 : 16))
+            << "nothing written beyond the socket address";
+    }
+}
+
+TEST_F(ResolveHostTest, BothLookupsRunWhateverTheFamilies)
+{
+    int result;
+    Resolve(L"v4only", 2, 0, &result);
+    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
+    EXPECT_EQ(g_addrInfoCalls[0].Family, AF_INET);
+    EXPECT_EQ(g_addrInfoCalls[1].Family, AF_INET6);
+    ASSERT_EQ(g_dnsCalls.size(), 1u) << "no IPv6 from the resolver: DNS is asked";
+    EXPECT_EQ(g_dnsCalls[0].Name, L"v4only");
+    EXPECT_EQ(g_dnsCalls[0].Type, DNS_TYPE_AAAA);
+    EXPECT_EQ(g_dnsCalls[0].Options, static_cast<DWORD>(DNS_QUERY_STANDARD));
+
+    g_dnsCalls.clear();
+    Resolve(L"v6only", 2, 23, &result);
+    EXPECT_TRUE(g_dnsCalls.empty()) << "the resolver gave IPv6: no DNS query";
+}
+
+TEST_F(ResolveHostTest, AaaaFallbackSkipsZeroRecords)
+{
+    g_fakeRecords = {
+        {DNS_TYPE_A, "10.9.9.9"},
+        {DNS_TYPE_AAAA, "::"},
+        {DNS_TYPE_AAAA, "fd00::a"},
+        {DNS_TYPE_AAAA, "fd00::b"},
+    };
+    int result;
+    EXPECT_EQ(Resolve(L"v4only", 23, 0, &result), "fd00::a");
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(address_.V6.sin6_port, 0);
+    EXPECT_EQ(address_.V6.sin6_flowinfo, 0u);
+    EXPECT_EQ(address_.V6.sin6_scope_id, 0u);
+    EXPECT_EQ(g_dnsFreeCount, 1);
+
+    // The resolver's own IPv6 answer is copied whole, flow information too.
+    EXPECT_EQ(Resolve(L"both", 23, 0, &result), "fd00::2");
+    EXPECT_EQ(address_.V6.sin6_flowinfo, 0x11u);
+
+    // Preferring IPv4 still returns the IPv4 address.
+    EXPECT_EQ(Resolve(L"v4only", 2, 23, &result), "10.1.1.1");
+}
+
+TEST_F(ResolveHostTest, AaaaFallbackWithoutUsableRecords)
+{
+    struct Case {
+        std::vector<FakeRecord> records;
+        DNS_STATUS status;
+        int frees;
+    } cases[] = {
+        {{{DNS_TYPE_AAAA, "::"}, {DNS_TYPE_A, "10.9.9.9"}}, 0, 1},
+        {{}, 0, 0},
+        {{{DNS_TYPE_AAAA, "fd00::a"}}, DNS_ERROR_RCODE_NAME_ERROR, 0},
+    };
+    for (const Case &c : cases) {
+        g_fakeRecords = c.records;
+        g_fakeDnsStatus = c.status;
+        g_dnsFreeCount = 0;
+        int result;
+        EXPECT_EQ(Resolve(L"v4only", 23, 0, &result), "");
+        EXPECT_EQ(result, 2);
+        EXPECT_EQ(g_dnsFreeCount, c.frees);
+    }
+}
+
+TEST_F(ResolveHostTest, CanonicalNameRequestedUntilFound)
+{
+    wchar_t canonical[1025];
+    wcscpy(canonical, L"untouched");
+    int result;
+    EXPECT_EQ(Resolve(L"both", 23, 0, &result, canonical), "fd00::2");
+    EXPECT_WTEXT(L"both.canon.test", canonical) << "from the IPv4 lookup, which came first";
+    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
+    EXPECT_EQ(g_addrInfoCalls[0].Flags, AI_CANONNAME);
+    EXPECT_EQ(g_addrInfoCalls[1].Flags, 0) << "already found: not asked again";
+
+    g_addrInfoCalls.clear();
+    g_fakeHosts.push_back({L"six", AF_INET6, "fd00::7", L"six.canon.test"});
+    wcscpy(canonical, L"untouched");
+    EXPECT_EQ(Resolve(L"six", 2, 23, &result, canonical), "fd00::7");
+    EXPECT_WTEXT(L"six.canon.test", canonical);
+    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
+    EXPECT_EQ(g_addrInfoCalls[1].Flags, AI_CANONNAME);
+
+    // Not asked for: no flag, nothing written; a failure writes nothing.
+    g_addrInfoCalls.clear();
+    Resolve(L"both", 2, 23, &result);
+    EXPECT_EQ(g_addrInfoCalls[0].Flags, 0);
+    EXPECT_EQ(g_addrInfoCalls[1].Flags, 0);
+    wcscpy(canonical, L"untouched");
+    EXPECT_EQ(Resolve(L"both", 23, 23, &result, canonical), "fd00::2");
+    EXPECT_EQ(Resolve(L"v4only", 23, 0, &result, canonical), "");
+    EXPECT_EQ(result, 2);
+    EXPECT_WTEXT(L"both.canon.test", canonical);
+}
+
+TEST_F(ResolveHostTest, WalkTakesFirstFittingEntryAndFirstName)
+{
+    g_fakeHosts = {
+        {L"odd", AF_INET6, "fd00::1", L"", true},  // other family
+        {L"odd", AF_INET, "10.0.0.8", L"first.canon", false, 8},  // short address
+        {L"odd", AF_INET, "10.0.0.9", L"", false, 0, true},  // no address
+        {L"odd", AF_INET, "10.3.3.3", L"second.canon"},
+        {L"odd", AF_INET, "10.4.4.4", L""},
+    };
+    wchar_t canonical[1025] = L"";
+    int result;
+    EXPECT_EQ(Resolve(L"odd", 2, 0, &result, canonical), "10.3.3.3");
+    EXPECT_WTEXT(L"first.canon", canonical);
+}
+
+TEST_F(ResolveHostTest, LongCanonicalNameIsBounded)
+{
+    std::wstring longName(3000, L'n');
+    g_fakeHosts = {{L"long", AF_INET, "10.5.5.5", longName}};
+    wchar_t canonical[1025 + 8];
+    wmemset(canonical, L'#', 1025 + 8);
+    int result;
+    EXPECT_EQ(Resolve(L"long", 2, 23, &result, canonical), "10.5.5.5");
+    EXPECT_EQ(wcslen(canonical), 1024u);
+    for (int i = 1025; i < 1025 + 8; i++)
+        EXPECT_EQ(canonical[i], L'#') << "written past 1025 characters at " << i;
+}
+
+TEST_F(ResolveHostTest, NetworkKeywordGivesIPv4WithoutLookup)
+{
+    FakeAdapter adapter;
+    adapter.Gateways = {"10.0.0.1", "10.0.0.2"};
+    g_fakeAdapters = {adapter};
+    int result;
+    int macro = 9;
+    EXPECT_EQ(Resolve(L"#router", 2, 23, &result, nullptr, &macro), "10.0.0.1");
+    EXPECT_EQ(macro, 0);
+    ASSERT_EQ(g_addrInfoCalls.size(), 1u) << "only the IPv6 lookup runs";
+    EXPECT_EQ(g_addrInfoCalls[0].Family, AF_INET6);
+    EXPECT_EQ(g_addrInfoCalls[0].Name, L"#router");
+
+    EXPECT_EQ(Resolve(L"#GW2", 2, 23, &result), "10.0.0.2");
+    EXPECT_EQ(Resolve(L"#router", 23, 0, &result), "");
+    EXPECT_EQ(result, 2);
+}
+
+TEST_F(ResolveHostTest, UnknownKeywordIsNoMacro)
+{
+    SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-ROUTER", L"v4only");
+    int result;
+    int macro = 9;
+    EXPECT_EQ(Resolve(L"#router", 2, 23, &result, nullptr, &macro), "");
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(macro, 0);
+    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
+    EXPECT_EQ(g_addrInfoCalls[0].Name, L"#router");
+}
+
+TEST_F(ResolveHostTest, MacroReplacesTheTextOnce)
+{
+    SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-7", L"v4only");
+    SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-8", L"#7");
+    SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-WEB", L"v6only");
+    struct Case {
+        const wchar_t *text;
+        const char *expected;
+        const wchar_t *looked;  // the text the resolver and DNS saw
+        int macro;
+    } cases[] = {
+        {L"#7", "10.1.1.1", L"v4only", 1},
+        {L"#007", "10.1.1.1", L"v4only", 1},
+        {L"#0x7", "10.1.1.1", L"v4only", 1},
+        {L"#web", "fd00::6", L"v6only", 1},
+        {L"#8", "", L"#7", 1},  // expanded, then not expanded again
+        {L"#9", "", L"#9", 0},
+        {L"v4only", "10.1.1.1", L"v4only", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(Narrow(c.text));
+        g_addrInfoCalls.clear();
+        g_dnsCalls.clear();
+        int result;
+        int macro = -5;
+        EXPECT_EQ(Resolve(c.text, 2, 23, &result, nullptr, &macro), c.expected);
+        EXPECT_EQ(macro, c.macro);
+        ASSERT_EQ(g_addrInfoCalls.size(), 2u);
+        EXPECT_EQ(g_addrInfoCalls[0].Name, c.looked);
+        EXPECT_EQ(g_addrInfoCalls[1].Name, c.looked);
+        for (const DnsCall &call : g_dnsCalls)
+            EXPECT_EQ(call.Name, c.looked);
+    }
+}
+
+class FormatHostAddressTest : public SysTest {};
+
+TEST_F(FormatHostAddressTest, PlatformText)
+{
+    HostAddress address;
+    wchar_t text[128];
+    EXPECT_EQ(FormatHostAddress(nullptr, text), -1);
+    memset(&address, 0, sizeof address);
+    EXPECT_EQ(FormatHostAddress(&address, nullptr), -1);
+
+    wcscpy(text, L"untouched");
+    EXPECT_EQ(FormatHostAddress(&address, text), 1);
+    address.Generic.sa_family = AF_INET6 + 1;
+    EXPECT_EQ(FormatHostAddress(&address, text), 1);
+    EXPECT_WTEXT(L"untouched", text);
+
+    memset(&address, 0, sizeof address);
+    address.V4.sin_family = AF_INET;
+    address.V4.sin_addr.s_addr = htonl(0xC0A80101);
+    EXPECT_EQ(FormatHostAddress(&address, text), 0);
+    EXPECT_WTEXT(L"192.168.1.1", text);
+
+    memset(&address, 0, sizeof address);
+    address.V6.sin6_family = AF_INET6;
+    address.V6.sin6_addr.s6_addr[15] = 1;
+    EXPECT_EQ(FormatHostAddress(&address, text), 0);
+    EXPECT_WTEXT(L"::1", text);
+
+    address.V6.sin6_addr.s6_addr[0] = 0xfe;
+    address.V6.sin6_addr.s6_addr[1] = 0x80;
+    address.V6.sin6_scope_id = 3;
+    EXPECT_EQ(FormatHostAddress(&address, text), 0);
+    EXPECT_WTEXT(L"fe80::1%3", text);
+}
+
+}  // namespace
