@@ -8,6 +8,7 @@ set -u
 winerun=$1 e2e=$2 prefix=$3
 export SONARO_WINEPREFIX=$prefix
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+"$winerun" --check "$e2e" || exit 77
 log=$(mktemp)
 trap 'rm -f "$log"; WINEPREFIX="$prefix" "$wineserver" -k >/dev/null 2>&1' EXIT
 

@@ -30,6 +30,10 @@ pty_cleanup() {
 }
 trap pty_cleanup EXIT
 
+# The programs are of the build's architecture: where this machine cannot run
+# them (32-bit code on a kernel without it), say why and skip.
+"$PTY_WINE_RUN" --check "$PTY_BIN/hostshell.exe" || exit 77
+
 for tool in tmux script perl; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed"
