@@ -198,7 +198,7 @@ void BenchLoad(FILE *results, unsigned rounds)
             fprintf(results, "load_error %lu\n", GetLastError());
             return;
         }
-        auto info = reinterpret_cast<void *(WINAPI *)(void)>(
+        auto info = reinterpret_cast<void *(WINAPI *)(HMODULE)>(
             reinterpret_cast<void *>(GetProcAddress(module, "GetPluginInfo")));
         auto initialize = reinterpret_cast<int(WINAPI *)(void)>(
             reinterpret_cast<void *>(GetProcAddress(module, "InitializePlugin")));
@@ -206,7 +206,7 @@ void BenchLoad(FILE *results, unsigned rounds)
             reinterpret_cast<void *>(GetProcAddress(module, "ShutdownPlugin")));
         int status = -1;
         if (info != nullptr && initialize != nullptr) {
-            info();
+            info(module);
             status = initialize();
         }
         times.push_back(NowMs() - start);

@@ -84,9 +84,9 @@ static void ShowUsage(const Plugin &plugin, const wchar_t *rest)
     std::wstring name = Argument(rest);
     wchar_t buffer[1024];
     memset(buffer, 0, sizeof buffer);
-    InterlockedExchange(&PluginCallActive, 1);
-    int found = plugin.usage(name.c_str(), buffer);
-    InterlockedExchange(&PluginCallActive, 0);
+    INT_PTR found = CallPlugin("Usage", plugin.usage,
+                               {reinterpret_cast<INT_PTR>(name.c_str()),
+                                reinterpret_cast<INT_PTR>(buffer)});
     buffer[1023] = 0;
     if (found == 1)
         QPuts(buffer);
@@ -101,9 +101,8 @@ static void ShowHelp(const Plugin &plugin, const wchar_t *rest)
         return;
     }
     std::wstring name = Argument(rest);
-    InterlockedExchange(&PluginCallActive, 1);
-    int result = plugin.help(name.c_str());
-    InterlockedExchange(&PluginCallActive, 0);
+    int result = static_cast<int>(
+        CallPlugin("Help", plugin.help, {reinterpret_cast<INT_PTR>(name.c_str())}));
     Printf(L"%d\r\n", result);
 }
 
@@ -126,7 +125,7 @@ static void Exit(const wchar_t *rest, LineOutcome &outcome)
     outcome.exit = true;
 }
 
-static int RunCommand(CommandEntry entry, const wchar_t *rest)
+static int RunCommand(const CommandEntry &command, const wchar_t *rest)
 {
     // The plugin may write into its argument (upper-casing a token for a
     // message), so it gets its own copy.
@@ -137,9 +136,8 @@ static int RunCommand(CommandEntry entry, const wchar_t *rest)
         return 1;
     }
     memcpy(arguments, rest, (length + 1) * sizeof(wchar_t));
-    InterlockedExchange(&PluginCallActive, 1);
-    int result = entry(arguments);
-    InterlockedExchange(&PluginCallActive, 0);
+    int result = static_cast<int>(CallPlugin(command.exportName.c_str(), command.entry,
+                                              {reinterpret_cast<INT_PTR>(arguments)}));
     free(arguments);
     return result;
 }
@@ -166,12 +164,12 @@ static LineOutcome Dispatch(Plugin &plugin, const wchar_t *line)
     } else if (_wcsicmp(name, L"help") == 0) {
         ShowHelp(plugin, rest);
     } else if (_wcsicmp(name, L"unload") == 0) {
-        StopPlugin(plugin);
+        StopPlugin(plugin, 0);
     } else if (_wcsicmp(name, L"exit") == 0) {
         Exit(rest, outcome);
-    } else if (CommandEntry entry = FindCommand(plugin, word)) {
+    } else if (CommandEntry command = FindCommand(plugin, word); command.entry) {
         outcome.setsResult = true;
-        outcome.result = RunCommand(entry, rest);
+        outcome.result = RunCommand(command, rest);
     } else {
         ShellError(L"Unknown command: %s\r\n", name);
         outcome.setsResult = true;

@@ -130,7 +130,7 @@ int wmain(int argc, wchar_t **argv)
     if (!LoadPlugin(options.plugin.empty() ? DefaultPlugin() : options.plugin, plugin))
         return 1;
     if (!StartPlugin(plugin)) {
-        UnloadPlugin(plugin);
+        UnloadPlugin(plugin, 1);
         return 1;
     }
 
@@ -140,6 +140,7 @@ int wmain(int argc, wchar_t **argv)
         RunLines(plugin, scriptLines, batchName, result);
         HostSetBatch(nullptr, 0);
     }
-    UnloadPlugin(plugin);
+    // The shell ends: ShutdownPlugin hears so.
+    UnloadPlugin(plugin, 1);
     return result;
 }

@@ -8,7 +8,8 @@
 
 namespace {
 
-// The host's view of the description record: the fields every plugin fills.
+// The host's view of the description record: the fields every plugin fills,
+// then the two the host writes after GetPluginInfo returned.
 struct PluginDescription {
     const wchar_t *name;
     const wchar_t *author;
@@ -19,16 +20,28 @@ struct PluginDescription {
     int major;
     int minor;
     int build;
+    HMODULE module;
+    const wchar_t *moduleName;
 };
 
 }  // namespace
 
 volatile LONG PluginCallActive;
 
-template <typename T>
-static T Entry(HMODULE module, const char *name)
+INT_PTR CallPlugin(const char *name, FARPROC entry, std::initializer_list<INT_PTR> args)
 {
-    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+    INT_PTR result = 0;
+    InterlockedExchange(&PluginCallActive, 1);
+    HostCallEntry(name, entry, args.begin(), static_cast<int>(args.size()), &result);
+    InterlockedExchange(&PluginCallActive, 0);
+    return result;
+}
+
+// The file name of a path, without its directory.
+static std::wstring BaseName(const std::wstring &path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 // The export that carries a name of the implements list: "@name" is the
@@ -73,11 +86,12 @@ bool LoadPlugin(const std::wstring &path, Plugin &plugin)
         return false;
     }
     bool ok = true;
-    auto getInfo = Entry<PluginDescription *(WINAPI *)(void)>(module, "GetPluginInfo");
-    plugin.initialize = Entry<int(WINAPI *)(void)>(module, "InitializePlugin");
-    plugin.shutdown = Entry<int(WINAPI *)(int)>(module, "ShutdownPlugin");
-    plugin.usage = Entry<int(WINAPI *)(const wchar_t *, wchar_t *)>(module, "Usage");
-    plugin.help = Entry<int(WINAPI *)(const wchar_t *)>(module, "Help");
+    FARPROC getInfo = GetProcAddress(module, "GetPluginInfo");
+    plugin.initialize = GetProcAddress(module, "InitializePlugin");
+    plugin.shutdown = GetProcAddress(module, "ShutdownPlugin");
+    plugin.usage = GetProcAddress(module, "Usage");
+    plugin.help = GetProcAddress(module, "Help");
+    plugin.moduleName = BaseName(path);
     if (getInfo == nullptr)
         ok = MissingExport("GetPluginInfo");
     if (plugin.initialize == nullptr)
@@ -85,7 +99,26 @@ bool LoadPlugin(const std::wstring &path, Plugin &plugin)
     if (plugin.shutdown == nullptr)
         ok = MissingExport("ShutdownPlugin");
 
-    const PluginDescription *info = getInfo ? getInfo() : nullptr;
+    // GetPluginInfo gets the plugin's module handle; afterwards the host
+    // writes its own two fields of the record.
+    PluginDescription *info = nullptr;
+    if (getInfo) {
+        INT_PTR result = 0;
+        InterlockedExchange(&PluginCallActive, 1);
+        INT_PTR argument = reinterpret_cast<INT_PTR>(module);
+        int status = HostCallEntry("GetPluginInfo", getInfo, &argument, 1, &result);
+        InterlockedExchange(&PluginCallActive, 0);
+        if (status != 0) {
+            FreeLibrary(module);
+            plugin = Plugin();
+            return false;
+        }
+        info = reinterpret_cast<PluginDescription *>(result);
+        if (info != nullptr) {
+            info->module = module;
+            info->moduleName = plugin.moduleName.c_str();
+        }
+    }
     if (getInfo && (info == nullptr || info->implements == nullptr)) {
         ShellError(L"The plugin gives no description.\r\n");
         ok = false;
@@ -109,9 +142,7 @@ bool LoadPlugin(const std::wstring &path, Plugin &plugin)
 
 bool StartPlugin(Plugin &plugin)
 {
-    InterlockedExchange(&PluginCallActive, 1);
-    int result = plugin.initialize();
-    InterlockedExchange(&PluginCallActive, 0);
+    int result = static_cast<int>(CallPlugin("InitializePlugin", plugin.initialize, {}));
     if (result != 0)
         return false;
     plugin.running = true;
@@ -119,18 +150,18 @@ bool StartPlugin(Plugin &plugin)
     return true;
 }
 
-void StopPlugin(Plugin &plugin)
+void StopPlugin(Plugin &plugin, int endProcess)
 {
     if (!plugin.running)
         return;
     HostSetPlugin(nullptr, nullptr);
     plugin.running = false;
-    plugin.shutdown(0);
+    CallPlugin("ShutdownPlugin", plugin.shutdown, {endProcess});
 }
 
-void UnloadPlugin(Plugin &plugin)
+void UnloadPlugin(Plugin &plugin, int endProcess)
 {
-    StopPlugin(plugin);
+    StopPlugin(plugin, endProcess);
     if (plugin.module)
         FreeLibrary(plugin.module);
     plugin = Plugin();
@@ -138,15 +169,19 @@ void UnloadPlugin(Plugin &plugin)
 
 CommandEntry FindCommand(const Plugin &plugin, const std::wstring &name)
 {
+    CommandEntry found;
     if (!plugin.running || name.empty())
-        return nullptr;
+        return found;
     for (const std::wstring &entry : SplitList(plugin.implements)) {
         if (entry[0] == L'@' || entry[0] == L'_')
             continue;
-        if (_wcsicmp(entry.c_str(), name.c_str()) == 0)
-            return Entry<CommandEntry>(plugin.module, ExportName(entry).c_str());
+        if (_wcsicmp(entry.c_str(), name.c_str()) == 0) {
+            found.exportName = ExportName(entry);
+            found.entry = GetProcAddress(plugin.module, found.exportName.c_str());
+            return found;
+        }
     }
-    return nullptr;
+    return found;
 }
 
 // Registered before the plugin loads, so the handlers the plugin registers

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,18 @@
 struct Plugin {
     HMODULE module = nullptr;
     std::wstring implements;  // comma-separated, as the plugin describes itself
-    int(WINAPI *initialize)(void) = nullptr;
-    int(WINAPI *shutdown)(int) = nullptr;
-    int(WINAPI *usage)(const wchar_t *, wchar_t *) = nullptr;
-    int(WINAPI *help)(const wchar_t *) = nullptr;
+    std::wstring moduleName;  // the library's file name, handed to the plugin
+    FARPROC initialize = nullptr;
+    FARPROC shutdown = nullptr;
+    FARPROC usage = nullptr;
+    FARPROC help = nullptr;
     bool running = false;  // initialised and not yet shut down
 };
+
+// Calls a plugin entry through the host's guard (HostCallEntry) with the
+// break handling of a plugin call; a trapped exception or an unbalanced
+// stack gives 2.
+INT_PTR CallPlugin(const char *name, FARPROC entry, std::initializer_list<INT_PTR> args);
 
 // Loads the library, reads its description and checks that every name of
 // its implements list has its export.  On failure the message is written
@@ -26,11 +33,16 @@ bool LoadPlugin(const std::wstring &path, Plugin &plugin);
 // expansion).
 bool StartPlugin(Plugin &plugin);
 // ShutdownPlugin once, if still running; the plugin leaves expansion.
-void StopPlugin(Plugin &plugin);
-void UnloadPlugin(Plugin &plugin);
-// The plugin's command export for `name`, compared without case; null when
-// the implements list names no such command.
-typedef int(WINAPI *CommandEntry)(wchar_t *arguments);
+// `endProcess` is 1 when the shell is ending, 0 when only the plugin is
+// unloaded.
+void StopPlugin(Plugin &plugin, int endProcess);
+void UnloadPlugin(Plugin &plugin, int endProcess);
+// The plugin's command export for `name`, compared without case; entry null
+// when the implements list names no such command.
+struct CommandEntry {
+    FARPROC entry = nullptr;
+    std::string exportName;
+};
 CommandEntry FindCommand(const Plugin &plugin, const std::wstring &name);
 
 // Set while the shell is inside a plugin call: Control-C and Control-Break

@@ -55,7 +55,8 @@ static void AppendEnvironment(const wchar_t *name, size_t length, TextBuffer &ou
 
 // Calls a plugin entry with a zeroed value buffer holding `args`; appends
 // the value.  Returns the entry's result.
-static int CallEntry(PluginEntry entry, const wchar_t *args, size_t argsLength, TextBuffer &out)
+static int CallEntry(const PluginEntry &entry, const wchar_t *args, size_t argsLength,
+                     TextBuffer &out)
 {
     wchar_t *buffer = static_cast<wchar_t *>(calloc(HOST_VALUE_CAPACITY, sizeof(wchar_t)));
     if (buffer == nullptr) {
@@ -65,7 +66,13 @@ static int CallEntry(PluginEntry entry, const wchar_t *args, size_t argsLength, 
     if (argsLength > HOST_VALUE_CAPACITY - 1)
         argsLength = HOST_VALUE_CAPACITY - 1;
     memcpy(buffer, args, argsLength * sizeof(wchar_t));
-    int result = entry(buffer);
+    INT_PTR value = 0;
+    INT_PTR argument = reinterpret_cast<INT_PTR>(buffer);
+    // A trapped exception or unbalanced stack has been reported; the value
+    // is then not to be trusted and the line is abandoned like a failed
+    // function's.
+    int status = HostCallEntry(entry.exportName, entry.entry, &argument, 1, &value);
+    int result = status == 0 ? static_cast<int>(value) : -1;
     buffer[HOST_VALUE_CAPACITY - 1] = 0;
     if (result != -1)
         out.Append(buffer, wcslen(buffer));
@@ -115,7 +122,7 @@ static void AppendPathOf(const wchar_t *text, size_t length, TextBuffer &out)
 }
 
 // %@NAME[ARGS] with the function found; 1 when the function failed.
-static int CallFunction(PluginEntry entry, const wchar_t *args, size_t argsLength,
+static int CallFunction(const PluginEntry &entry, const wchar_t *args, size_t argsLength,
                         TextBuffer &out)
 {
     TextBuffer expanded;
@@ -167,7 +174,7 @@ static int Expand(const wchar_t *text, size_t length, TextBuffer &out)
             if (n > 0 && open < length && text[open] == L'[') {
                 size_t close = ClosingBracket(text, length, open);
                 PluginEntry entry = FindPluginEntry(L'@', name, n);
-                if (close != 0 && (entry != nullptr || IsPathFunction(name, n))) {
+                if (close != 0 && (entry || IsPathFunction(name, n))) {
                     if (CallFunction(entry, text + open + 1, close - open - 1, out) != 0)
                         return 1;
                     i = close + 1;

@@ -42,6 +42,16 @@ HOSTAPI void WINAPI HostReset(void);
 HOSTAPI int WINAPI HostExpandLine(const wchar_t *line, wchar_t **expanded);
 HOSTAPI void WINAPI HostFreeText(wchar_t *text);
 
+// --- Calls into the plugin ----------------------------------------------
+// Calls `entry` (its export `name`, for messages) with `count` (0 to 4)
+// pointer-sized arguments, as the command processor does: an exception
+// raised inside it is trapped, and in a 32-bit process the stack pointer is
+// checked after it returned.  0: *result holds what the entry returned;
+// 1: it raised an exception, 2: it left the stack unbalanced (the message is
+// written to standard error and *result is 2); 3: bad count.
+HOSTAPI int WINAPI HostCallEntry(const char *name, FARPROC entry, const INT_PTR *args, int count,
+                                 INT_PTR *result);
+
 // How many separate writes the output functions have made.
 HOSTAPI long WINAPI HostWriteCalls(void);
 }

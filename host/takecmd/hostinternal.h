@@ -39,13 +39,18 @@ bool HostVariable(const wchar_t *name, size_t length, TextBuffer &out);
 // The plugin's entry for a name of its implements list: kind '@' finds the
 // variable function "@name" (export f_name), kind '_' the internal variable
 // "name" (which begins with "_").  Null when the plugin has no such entry.
-typedef int(WINAPI *PluginEntry)(wchar_t *buffer);
+struct PluginEntry {
+    FARPROC entry = nullptr;
+    char exportName[256] = {};
+    explicit operator bool() const { return entry != nullptr; }
+};
 PluginEntry FindPluginEntry(wchar_t kind, const wchar_t *name, size_t length);
 
 // The attribute GetAttribute is to report, or -1 for the console's own.
 int HostAttributeOverride(void);
 
-// Capacity of the buffer handed to a variable function or internal variable.
-#define HOST_VALUE_CAPACITY 8192
+// Capacity of the buffer handed to a variable function or internal variable
+// (32767 characters and the terminator, as the command processor hands it).
+#define HOST_VALUE_CAPACITY 32768
 // What ExpandVariables writes at most, terminator included.
 #define HOST_EXPAND_CAPACITY 1024

@@ -79,13 +79,14 @@ bool HostVariable(const wchar_t *name, size_t length, TextBuffer &out)
 
 PluginEntry FindPluginEntry(wchar_t kind, const wchar_t *name, size_t length)
 {
+    PluginEntry found;
     if (Plugin == nullptr || Implements == nullptr || length == 0 || length > 250)
-        return nullptr;
+        return found;
     // The list holds "@name" for a function; a variable's name holds its "_".
     const wchar_t *sought = name;
     size_t soughtLength = length;
     if (kind == L'_' && name[0] != L'_')
-        return nullptr;
+        return found;
     for (const wchar_t *entry = Implements; *entry;) {
         const wchar_t *end = wcschr(entry, L',');
         size_t entryLength = end ? static_cast<size_t>(end - entry) : wcslen(entry);
@@ -98,7 +99,7 @@ PluginEntry FindPluginEntry(wchar_t kind, const wchar_t *name, size_t length)
         }
         if (isFunction == (kind == L'@') && entryNameLength == soughtLength &&
             _wcsnicmp(entryName, sought, soughtLength) == 0) {
-            char exportName[256];
+            char *exportName = found.exportName;
             int at = 0;
             if (isFunction) {
                 exportName[at++] = 'f';
@@ -107,16 +108,16 @@ PluginEntry FindPluginEntry(wchar_t kind, const wchar_t *name, size_t length)
             int n = WideCharToMultiByte(CP_ACP, 0, entryName, static_cast<int>(entryNameLength),
                                         exportName + at, 250, nullptr, nullptr);
             if (n <= 0)
-                return nullptr;
+                return found;
             exportName[at + n] = 0;
-            return reinterpret_cast<PluginEntry>(
-                reinterpret_cast<void *>(GetProcAddress(Plugin, exportName)));
+            found.entry = GetProcAddress(Plugin, exportName);
+            return found;
         }
         if (end == nullptr)
             break;
         entry = end + 1;
     }
-    return nullptr;
+    return found;
 }
 
 int HostAttributeOverride(void)

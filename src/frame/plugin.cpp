@@ -26,6 +26,14 @@ static_assert(offsetof(PluginInfoRecord, Implements) == 20, "record layout");
 static_assert(offsetof(PluginInfoRecord, Major) == 24, "record layout");
 static_assert(offsetof(PluginInfoRecord, Minor) == 28, "record layout");
 static_assert(offsetof(PluginInfoRecord, Build) == 32, "record layout");
+static_assert(offsetof(PluginInfoRecord, HostModule) == 36, "room for the host's fields");
+static_assert(offsetof(PluginInfoRecord, HostModuleName) == 40, "room for the host's fields");
+static_assert(sizeof(PluginInfoRecord) == 44, "record layout");
+#else
+static_assert(offsetof(PluginInfoRecord, Build) == 56, "record layout");
+static_assert(offsetof(PluginInfoRecord, HostModule) == 64, "room for the host's fields");
+static_assert(offsetof(PluginInfoRecord, HostModuleName) == 72, "room for the host's fields");
+static_assert(sizeof(PluginInfoRecord) == 80, "record layout");
 #endif
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
@@ -35,7 +43,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     return TRUE;
 }
 
-SONARO_EXPORT PluginInfoRecord *WINAPI GetPluginInfo(void)
+SONARO_EXPORT PluginInfoRecord *WINAPI GetPluginInfo(HMODULE)
 {
     PluginInfo.Name = SONARO_NAME;
     PluginInfo.Author = L"The Sonaro developers";
@@ -100,7 +108,7 @@ SONARO_EXPORT int WINAPI InitializePlugin(void)
     return 0;
 }
 
-SONARO_EXPORT int WINAPI ShutdownPlugin(int)
+SONARO_EXPORT int WINAPI ShutdownPlugin(BOOL)
 {
     SYS(WSACleanup)();
     if (MidiOut != nullptr)

@@ -30,8 +30,10 @@ struct PluginInfoRecord {
     int Major;
     int Minor;
     int Build;
-    // Fields the host may keep after the build number; never set here.
-    int HostReserved[8];
+    // Written by the host after GetPluginInfo returned: its module handle
+    // for the plugin and a pointer to the module's name.  Never set here.
+    HMODULE HostModule;
+    const wchar_t *HostModuleName;
 };
 
 #define SONARO_IMPLEMENTS                                                     \
@@ -58,7 +60,10 @@ extern const wchar_t SonaroHelpUsageText[];
 // "\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n" with the name, version and platform.
 int PrintVersionLine(void);
 
-SONARO_EXPORT PluginInfoRecord *WINAPI GetPluginInfo(void);
+// The host passes the plugin's module handle (not used: DllMain stored it).
+SONARO_EXPORT PluginInfoRecord *WINAPI GetPluginInfo(HMODULE module);
 SONARO_EXPORT int WINAPI InitializePlugin(void);
-SONARO_EXPORT int WINAPI ShutdownPlugin(int unused);
+// endProcess: 1 when the host process is ending, 0 when only the plugin is
+// unloaded; the clean-up is the same.
+SONARO_EXPORT int WINAPI ShutdownPlugin(BOOL endProcess);
 SONARO_EXPORT int WINAPI Usage(const wchar_t *name, wchar_t *buffer);

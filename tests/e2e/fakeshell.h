@@ -31,4 +31,6 @@ inline std::vector<std::wstring> Lines(std::initializer_list<const wchar_t *> li
 
 // What the fake plugin writes around every run.
 #define FAKE_INIT "init\r\n"
-#define FAKE_SHUTDOWN "shutdown\r\n"
+#define FAKE_SHUTDOWN "shutdown 1\r\n"
+// ... and when only the plugin is unloaded.
+#define FAKE_UNLOAD "shutdown 0\r\n"

@@ -107,7 +107,7 @@ TEST(Shell, UnloadShutsThePluginDownOnce)
         Lines({L"echo before", L"unload", L"echo after [%_fakevar] %@fakefunc[x]", L"fakeecho x",
                L"unload"}));
     EXPECT_EQ(r.exitCode, 2u);
-    EXPECT_BYTES(FAKE_INIT "before\r\n" FAKE_SHUTDOWN "after [] %@fakefunc[x]\r\n", r.out);
+    EXPECT_BYTES(FAKE_INIT "before\r\n" FAKE_UNLOAD "after [] %@fakefunc[x]\r\n", r.out);
     EXPECT_BYTES("Unknown command: fakeecho\r\n", r.err);
 }
 
@@ -206,4 +206,58 @@ TEST(Shell, AFailedInitializationEndsTheShell)
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_BYTES("", r.out);
     EXPECT_BYTES("fake: init failed\r\n", r.err);
+}
+
+// The shell calls GetPluginInfo with the plugin's module handle and then
+// writes its own two fields of the record; ShutdownPlugin hears 1 at the end.
+TEST(Shell, CallsTheEntriesAsTheCommandProcessorDoes)
+{
+    ShellResult r = RunFake(Lines({L"fakeinfo"}));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_BYTES(FAKE_INIT "given self, host module self, name FakePlugin.dll\r\n" FAKE_SHUTDOWN,
+                 r.out);
+    EXPECT_BYTES("", r.err);
+}
+
+// An exception inside an entry is trapped: a line on standard error naming
+// the entry and the code, result 2, and the shell goes on.
+TEST(Shell, AnExceptionInAnEntryIsTrapped)
+{
+    struct {
+        const wchar_t *line;
+        const char *out;
+        const char *err;
+    } cases[] = {
+        {L"fakecrash 0", "crashing\r\n", "exception 0xC0000005 in fakecrash\r\n"},
+        {L"echo [%@fakecrash[8]]", "", "exception 0xC0000005 in f_fakecrash\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(Utf8(c.line));
+        ShellResult r = RunFake(Lines({c.line, L"fakeecho still here"}));
+        EXPECT_EQ(r.exitCode, 0u);
+        EXPECT_BYTES(std::string(FAKE_INIT) + c.out + "[still here]\r\n" FAKE_SHUTDOWN, r.out);
+        EXPECT_BYTES(c.err, r.err);
+        // The result of the trapped line itself.
+        r = RunFake(Lines({c.line}));
+        EXPECT_EQ(r.exitCode, c.out[0] ? 2u : 1u);
+    }
+}
+
+// In a 32-bit process every call is checked for the stack pointer: an entry
+// that leaves the host's argument on the stack is reported.
+TEST(Shell, AnUnbalancedStackIsReported)
+{
+#ifdef _WIN64
+    GTEST_SKIP() << "64-bit calls have one convention: the caller owns the stack";
+#else
+    ShellResult r = RunFake(Lines({L"fakecdecl", L"fakeecho after"}));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_BYTES(FAKE_INIT "cdecl\r\n[after]\r\n" FAKE_SHUTDOWN, r.out);
+    EXPECT_BYTES("stack imbalance after fakecdecl: 4 bytes\r\n", r.err);
+
+    r = RunShell({L"--plugin", BinDirectory() + L"FakePluginOld.dll", L"-c", L"echo x"});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_BYTES("", r.out);
+    EXPECT_BYTES("stack imbalance after GetPluginInfo: 4 bytes\r\n", r.err);
+#endif
 }

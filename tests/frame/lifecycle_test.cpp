@@ -60,9 +60,9 @@ protected:
 
 TEST_F(LifecycleTest, DescriptionRecord)
 {
-    PluginInfoRecord *info = GetPluginInfo();
+    PluginInfoRecord *info = GetPluginInfo(PluginModule);
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info, GetPluginInfo());
+    EXPECT_EQ(info, GetPluginInfo(nullptr));
     EXPECT_WTEXT(L"Sonaro", info->Name);
     EXPECT_WTEXT(L"Adds an audible ping command to TCC.", info->Description);
     EXPECT_WTEXT(L"sonaro,sonarohelp,sonaromacro,@sonaromacro,@lookuphost,@pingdhcp,@pingdns,"
@@ -78,7 +78,7 @@ TEST_F(LifecycleTest, DescriptionRecord)
 
 TEST_F(LifecycleTest, WinsockFailureStopsAtOnce)
 {
-    g_sys.WSAStartup = [](WORD version, LPWSADATA) -> int {
+    g_sys.WSAStartup = [](WORD version, LPWSADATA) WINAPI -> int {
         EXPECT_EQ(version, 0x0101);
         return WSASYSNOTREADY;
     };
@@ -94,7 +94,7 @@ TEST_F(LifecycleTest, MidiFailureUndoesWinsock)
 {
     ScopedEnv env(L"NoMidi", nullptr);
     DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-    g_sys.midiOutOpen = [](LPHMIDIOUT handle, UINT, DWORD_PTR, DWORD_PTR, DWORD) -> MMRESULT {
+    g_sys.midiOutOpen = [](LPHMIDIOUT handle, UINT, DWORD_PTR, DWORD_PTR, DWORD) WINAPI -> MMRESULT {
         *handle = nullptr;
         return MMSYSERR_NODRIVER;
     };
@@ -132,7 +132,7 @@ TEST_F(LifecycleTest, ShutdownClosesTheConsoleHandle)
     static HANDLE closedHandle;
     closedHandle = nullptr;
     ConsoleOut = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x77));
-    g_sys.CloseHandle = [](HANDLE h) -> BOOL {
+    g_sys.CloseHandle = [](HANDLE h) WINAPI -> BOOL {
         closedHandle = h;
         return TRUE;
     };

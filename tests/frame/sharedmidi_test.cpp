@@ -156,7 +156,7 @@ TEST_F(SharedMidiTest, ReleaseWithoutMidiDoesNothing)
 TEST_F(SharedMidiTest, RegistryFailureKeepsTheDevicePrivate)
 {
     g_sys.RegCreateKeyExW = [](HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const LPSECURITY_ATTRIBUTES,
-                               PHKEY, LPDWORD) -> LSTATUS { return ERROR_ACCESS_DENIED; };
+                               PHKEY, LPDWORD) WINAPI -> LSTATUS { return ERROR_ACCESS_DENIED; };
     HMIDIOUT handle = OpenSharedMidi();
     EXPECT_EQ(reinterpret_cast<uintptr_t>(handle), 0x5150u);
     EXPECT_FALSE(RecordExists());

@@ -421,7 +421,7 @@ TEST_F(EchoRunTest, HighlightUnlessDisabled)
         written += text;
         return 0;
     };
-    g_sys.SetConsoleTextAttribute = [](HANDLE, WORD attribute) -> BOOL {
+    g_sys.SetConsoleTextAttribute = [](HANDLE, WORD attribute) WINAPI -> BOOL {
         attributes.push_back(attribute);
         return TRUE;
     };

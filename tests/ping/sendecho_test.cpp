@@ -142,7 +142,7 @@ TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)
 {
     // A reply record whose data pointer leads elsewhere is never followed.
     g_sys.IcmpSendEcho = [](HANDLE, IPAddr to, LPVOID, WORD size, PIP_OPTION_INFORMATION,
-                            LPVOID reply, DWORD, DWORD) -> DWORD {
+                            LPVOID reply, DWORD, DWORD) WINAPI -> DWORD {
         static unsigned char elsewhere[64];
         ICMP_ECHO_REPLY record = {};
         record.Address = to;

@@ -6,6 +6,8 @@
 set -u
 WINE_RUN=$1
 BIN=$2
+# Where this machine cannot run the build's programs, say why and skip.
+"$WINE_RUN" --check "$BIN/hostshell.exe" || exit 77
 work=$(mktemp -d)
 [ -n "${KEEP_WORK:-}" ] && echo "work: $work"
 trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT

@@ -18,14 +18,18 @@ namespace {
 struct Description {
     const wchar_t *name, *author, *email, *webPage, *description, *implements;
     int major, minor, build;
+    HMODULE hostModule;               // written by the host after GetPluginInfo
+    const wchar_t *hostModuleName;
 };
 
 Description Info;
+HMODULE ModuleGiven;  // what the host passed to GetPluginInfo
 volatile LONG BreakSeen;
 wchar_t ImplementsOverride[1024];
 
 const wchar_t DefaultImplements[] =
-    L"fakeecho,fakeresult,fakeexpand,fakewait,@fakefunc,@fakelong,_fakevar,_batch";
+    L"fakeecho,fakeresult,fakeexpand,fakewait,fakeinfo,fakecrash,fakecdecl,@fakefunc,@fakelong,"
+    L"@fakecrash,_fakevar,_batch";
 
 HANDLE StdErr()
 {
@@ -34,8 +38,18 @@ HANDLE StdErr()
 
 }  // namespace
 
+// Built once more as FakePluginOld.dll with FAKE_OLD_INFO: GetPluginInfo
+// then declared without its parameter, so in a 32-bit process it leaves the
+// host's argument on the stack.
+#ifdef FAKE_OLD_INFO
 FAKE_EXPORT Description *WINAPI GetPluginInfo(void)
 {
+    ModuleGiven = nullptr;
+#else
+FAKE_EXPORT Description *WINAPI GetPluginInfo(HMODULE module)
+{
+    ModuleGiven = module;
+#endif
     Info.name = L"Fake";
     Info.author = Info.email = Info.webPage = L"-";
     Info.description = L"Shows what the host hands it.";
@@ -60,9 +74,9 @@ FAKE_EXPORT int WINAPI InitializePlugin(void)
     return 0;
 }
 
-FAKE_EXPORT int WINAPI ShutdownPlugin(int)
+FAKE_EXPORT int WINAPI ShutdownPlugin(BOOL endProcess)
 {
-    Printf(L"shutdown\r\n");
+    Printf(L"shutdown %d\r\n", endProcess);
     return 0;
 }
 
@@ -86,6 +100,41 @@ FAKE_EXPORT int WINAPI Help(const wchar_t *name)
 FAKE_EXPORT int WINAPI fakeecho(wchar_t *arguments)
 {
     Printf(L"[%s]\r\n", arguments);
+    return 0;
+}
+
+// What the host handed GetPluginInfo and wrote into the record afterwards.
+FAKE_EXPORT int WINAPI fakeinfo(wchar_t *)
+{
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&Info), &self);
+    Printf(L"given %s, host module %s, name %s\r\n", ModuleGiven == self ? L"self" : L"other",
+           Info.hostModule == self ? L"self" : L"other",
+           Info.hostModuleName ? Info.hostModuleName : L"(none)");
+    return 0;
+}
+
+// Raises an access violation: the host traps it and takes 2.
+FAKE_EXPORT int WINAPI fakecrash(wchar_t *arguments)
+{
+    Printf(L"crashing\r\n");
+    *reinterpret_cast<volatile int *>(static_cast<INT_PTR>(_wtoi(arguments))) = 1;
+    return 0;
+}
+
+FAKE_EXPORT int WINAPI f_fakecrash(wchar_t *buffer)
+{
+    *reinterpret_cast<volatile int *>(static_cast<INT_PTR>(_wtoi(buffer))) = 1;
+    return 0;
+}
+
+// A command declared with the wrong calling convention: in a 32-bit process
+// it leaves its argument on the stack.
+FAKE_EXPORT int __cdecl fakecdecl(wchar_t *)
+{
+    Printf(L"cdecl\r\n");
     return 0;
 }
 
