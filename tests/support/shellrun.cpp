@@ -114,8 +114,13 @@ EnvList WithNoMidi(EnvList extra)
 
 ShellResult RunShell(const std::vector<std::wstring> &args, const EnvList &env, DWORD timeoutMs)
 {
+    return RunShellAt(BinDirectory() + L"hostshell.exe", args, env, timeoutMs);
+}
+
+ShellResult RunShellAt(const std::wstring &program, const std::vector<std::wstring> &args,
+                       const EnvList &env, DWORD timeoutMs)
+{
     ShellResult result;
-    std::wstring program = BinDirectory() + L"hostshell.exe";
     std::wstring line;
     AppendQuoted(line, program);
     for (const std::wstring &arg : args) {

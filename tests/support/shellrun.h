@@ -36,6 +36,10 @@ using EnvList = std::vector<std::pair<std::wstring, std::optional<std::wstring>>
 ShellResult RunShell(const std::vector<std::wstring> &args, const EnvList &env = {},
                      DWORD timeoutMs = 60000);
 
+// The same with a copy of hostshell.exe elsewhere (its TakeCmd.dll beside it).
+ShellResult RunShellAt(const std::wstring &program, const std::vector<std::wstring> &args,
+                       const EnvList &env = {}, DWORD timeoutMs = 60000);
+
 // `extra` with NoMidi=1: the real DLL then loads without a MIDI device.
 EnvList WithNoMidi(EnvList extra = {});
 
