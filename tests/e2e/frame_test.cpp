@@ -142,3 +142,25 @@ TEST_F(RealPlugin, ErrorPrefixInsideAScriptWithPercentInItsName)
     EXPECT_BYTES("Sonaro plugin: " + Utf8(script.Path()) + " [2]  Unknown option: \"/BOGUS\"\r\n",
                  r.err);
 }
+
+// Every entry of the plugin, called as the command processor calls it: in a
+// 32-bit process the shell checks the stack pointer after each call and
+// reports any difference, and in both it reports a trapped exception.
+TEST_F(RealPlugin, EveryEntryReturnsWithTheStackBalanced)
+{
+    ShellResult r = RunShell(
+        {L"--pipe",
+         L"-c", L"usage sonaro", L"-c", L"usage sonarohelp", L"-c", L"usage sonaromacro",
+         L"-c", L"help nosuchname", L"-c", L"sonaro /?", L"-c", L"sonarohelp /v",
+         L"-c", L"sonaromacro /?", L"-c", L"sonaro /q /n:1 /z:250 127.0.0.1",
+         L"-c", L"echo %@sonaromacro[nosuch]|%@lookuphost[4,127.0.0.1]|%@pingdhcp[0]"
+                L"|%@pingdns[0]|%@pingrouter[0]|%@pingwins[0]|%@pingtime[127.0.0.1,1]",
+         L"-c", L"echo %_pingavg|%_pingmax|%_pingmin|%_pingslost|%_pingsrcvd",
+         L"-c", L"sonarohelp /q", L"-c", L"unload"},
+        WithNoMidi());
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_BYTES("", r.err);
+    // The lines of the functions and variables came back from their entries.
+    EXPECT_NE(r.out.find("|127.0.0.1|"), std::string::npos) << ShowBytes(r.out);
+    EXPECT_NE(r.out.find("|0|1\r\n"), std::string::npos) << ShowBytes(r.out);
+}
