@@ -12,7 +12,7 @@
 #include "sys/icmplayout.h"
 #include "ping/pingoptions.h"
 #include "resolve/netentries.h"
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 #include <algorithm>
 #include <stdio.h>

@@ -3,7 +3,7 @@
 // Each one is also listed in hostcontrol.def (the x86 import library).
 #pragma once
 
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 
 extern "C" {
 // Output capture: while on, everything the host functions would write to

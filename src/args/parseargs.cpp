@@ -1,7 +1,7 @@
 // parseargs.cpp - the argument tokenizer and number reader.
 #include "args/parseargs.h"
-#include "frame/plugin.h"
-#include "frame/hostapi.h"
+#include "base/plugin.h"
+#include "base/hostapi.h"
 
 #include <errno.h>
 #include <string.h>

@@ -1,6 +1,6 @@
 // conlist.cpp - MarkedPrintf: formatted list output with in-band colour codes.
 #include "console/conlist.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 #include "sys/syscalls.h"
 
 #include <stdarg.h>

@@ -1,7 +1,7 @@
 // highlight.cpp - choosing the six list colours from the Highlight setting.
 #include "console/highlight.h"
 #include "console/conlist.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 #include "sys/syscalls.h"
 
 #include <errno.h>

@@ -1,7 +1,7 @@
 // listbreak.cpp - Control-C during list output: the handler, its flag and the echo.
 #include "console/conlist.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 
 // Each entry keeps its index as background and picks a foreground that
 // stands out on it.

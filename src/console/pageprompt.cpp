@@ -1,6 +1,6 @@
 // pageprompt.cpp - line ends of list output, page counting and the page prompt.
 #include "console/conlist.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 #include "sys/syscalls.h"
 
 static const wchar_t PagePrompt[] = L"\r   \x2500\x2500 Press a key to continue \x2500\x2500 ";

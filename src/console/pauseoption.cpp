@@ -1,8 +1,8 @@
 // pauseoption.cpp - the /P[:time[M]][,lines] option of a paged listing.
 #include "console/conlist.h"
 #include "args/parseargs.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 
 #include <wctype.h>
 

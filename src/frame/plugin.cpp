@@ -1,21 +1,15 @@
 // plugin.cpp - the description record, load, unload and usage entries.
 #include "frame/plugin.h"
-#include "frame/hostapi.h"
-#include "frame/sharedmidi.h"
+#include "base/hostapi.h"
+#include "base/sharedmidi.h"
 #include "console/conlist.h"
 #include "help/newhelp.h"
 
 #include <string.h>
 
-HMODULE PluginModule;
-HMIDIOUT MidiOut;
-OSVERSIONINFOW OsVersion;
-HANDLE ConsoleOut;
-
 static PluginInfoRecord PluginInfo;
 static WSADATA WinsockData;
 
-static_assert(sizeof(OSVERSIONINFOW) == 276, "OsVersion is the 276-byte record");
 #ifndef _WIN64
 static_assert(offsetof(PluginInfoRecord, Name) == 0, "record layout");
 static_assert(offsetof(PluginInfoRecord, Author) == 4, "record layout");

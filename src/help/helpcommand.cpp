@@ -1,7 +1,7 @@
 // helpcommand.cpp - the SONAROHELP command: options, topic and search text.
 #include "help/helpcommand.h"
 #include "help/newhelp.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 
 #include <string.h>
 #include <wctype.h>

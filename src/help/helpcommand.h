@@ -1,7 +1,7 @@
-// helpcommand.h - the SONAROHELP command, the Help entry and the version report.
+// helpcommand.h - the SONAROHELP command, and the version report.
 #pragma once
 
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 // Module versions of the version report (narrow texts of the build).
 #define NEWHELP_VERSION "1.0.8.14"
@@ -27,6 +27,5 @@ void PrintModuleVersion(const wchar_t *name, const char *version);
 void PrintVersionReport(void);
 
 SONARO_EXPORT int WINAPI sonarohelp(wchar_t *arguments);
-SONARO_EXPORT int WINAPI Help(wchar_t *name);
 // Exported under its decorated name by the .def file.
 extern "C" int WINAPI ClverEntry(wchar_t *buffer);

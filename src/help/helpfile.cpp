@@ -1,7 +1,7 @@
 // helpfile.cpp - finding Sonaro.chm among its places and starting the viewer on it.
 #include "help/newhelp.h"
-#include "frame/plugin.h"
-#include "frame/hostapi.h"
+#include "base/plugin.h"
+#include "base/hostapi.h"
 
 #include <string.h>
 #include <wctype.h>

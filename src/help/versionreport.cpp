@@ -1,6 +1,6 @@
 // versionreport.cpp - the /V version report, the build date and the _clver$ entry.
 #include "help/helpcommand.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 
 #include <ctype.h>
 #include <string.h>

@@ -4,8 +4,8 @@
 #include "args/parseargs.h"
 #include "console/conlist.h"
 #include "console/highlight.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 #include "sys/syscalls.h"
 
 #include <string.h>

@@ -1,8 +1,8 @@
 // macrofunction.cpp - @SONAROMACRO: the text of one host macro for batch files.
 #include "macros/macrostore.h"
 #include "args/parseargs.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 
 #include <string.h>
 #include <wctype.h>

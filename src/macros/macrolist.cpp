@@ -3,9 +3,9 @@
 #include "macros/macrostore.h"
 #include "args/parseargs.h"
 #include "console/conlist.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
-#include "frame/settings.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
+#include "base/settings.h"
 #include "sys/syscalls.h"
 
 #include <stdint.h>

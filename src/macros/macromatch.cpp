@@ -1,7 +1,7 @@
 // macromatch.cpp - the numbers and name patterns a listing is limited to.
 #include "macros/macrolist.h"
 #include "args/parseargs.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 #include "sys/syscalls.h"
 
 #include <stddef.h>

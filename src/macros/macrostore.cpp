@@ -1,8 +1,8 @@
 // macrostore.cpp - host macros as "Host-<number>" / "Host-<NAME>" values in the registry.
 #include "macros/macrostore.h"
 #include "args/parseargs.h"
-#include "frame/settings.h"
-#include "resolve/netconfig.h"
+#include "base/settings.h"
+#include "netinfo/netconfig.h"
 #include "sys/syscalls.h"
 
 #include <string.h>

@@ -1,19 +1,17 @@
-// echorun.cpp - SONARO's run: handles and buffers, hosts, echo loop, pacing, clean-up.
+// echorun.cpp - SONARO's run: handles and buffers, hosts, echo loop, clean-up.
 #include "ping/echorun.h"
+#include "ping/interrupt.h"
+#include "ping/sendecho.h"
+#include "resolve/resolve.h"
 #include "sys/icmplayout.h"
 #include "sound/noteplayer.h"
-#include "frame/plugin.h"
-#include "frame/hostapi.h"
-#include "frame/settings.h"
+#include "base/plugin.h"
+#include "base/hostapi.h"
+#include "base/settings.h"
 #include "console/conlist.h"
 #include "console/highlight.h"
 
 #include <string.h>
-
-bool ListBreakMeansInterrupt;
-
-// The pacing wait wakes this often to look at the interrupt flags.
-#define PACING_STEP_MS 20
 
 struct EchoRun {
     PingOptions *Options;
@@ -28,35 +26,9 @@ struct EchoRun {
     wchar_t DisplayName[1025];
     wchar_t AddressText[128];
     int Expanded;
-    bool Console;
-    bool PingHandlerRegistered;
     DWORD LastWait;
     int Result;
 };
-
-void TakeListBreak(void)
-{
-    if (ListBreakMeansInterrupt && InterlockedExchange(&ListBreakFlag, 0) != 0)
-        InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
-}
-
-void PacingWait(DWORD waitMs)
-{
-    TakeListBreak();
-    if (InterruptFlags != 0)
-        return;
-    DWORD start = SYS(GetTickCount)();
-    for (;;) {
-        SYS(Sleep)(PACING_STEP_MS);
-        DWORD now = SYS(GetTickCount)();
-        TakeListBreak();
-        if (InterruptFlags != 0)
-            return;
-        // Unsigned difference: right across the counter's wrap-around.
-        if (now - start >= waitMs)
-            return;
-    }
-}
 
 static int SetUpFailure(EchoRun *run, const wchar_t *message)
 {
@@ -125,25 +97,6 @@ static int OpenEchoResources(EchoRun *run)
     return 0;
 }
 
-// Standard output counts as a console when its mode can be read.
-static bool StdOutIsConsole(void)
-{
-    DWORD mode = 0xFFFFFFFFu;
-    HANDLE out = SYS(GetStdHandle)(STD_OUTPUT_HANDLE);
-    return SYS(GetConsoleMode)(out, &mode) && mode != 0xFFFFFFFFu;
-}
-
-static void InstallHandlers(EchoRun *run)
-{
-    ListBreakFlag = 0;
-    InstallListCtrlHandler();
-    // Registered last, the run's own handler is asked first and keeps both
-    // events from the list-output handler.
-    if (run->Console)
-        run->PingHandlerRegistered = SYS(SetConsoleCtrlHandler)(PingCtrlHandler, TRUE) != FALSE;
-    ListBreakMeansInterrupt = !run->Console;
-}
-
 static void CleanUp(EchoRun *run)
 {
     SYS(free)(run->Request);
@@ -155,11 +108,7 @@ static void CleanUp(EchoRun *run)
     if (run->Icmp6 != INVALID_HANDLE_VALUE)
         SYS(IcmpCloseHandle)(run->Icmp6);
     run->Icmp4 = run->Icmp6 = INVALID_HANDLE_VALUE;
-    RemoveListCtrlHandler();
-    if (run->PingHandlerRegistered)
-        SYS(SetConsoleCtrlHandler)(PingCtrlHandler, FALSE);
-    run->PingHandlerRegistered = false;
-    ListBreakMeansInterrupt = false;
+    RemoveInterruptHandlers();
     FinishSound(run->LastWait);
 }
 
@@ -296,8 +245,7 @@ int RunEchoes(PingOptions *options)
     run.Result = 1;
 
     if (OpenEchoResources(&run) == 0) {
-        run.Console = StdOutIsConsole();
-        InstallHandlers(&run);
+        InstallInterruptHandlers();
         StartSound(*options);
         if (options->HostCount == 0) {
             PingHost(&run, defaultHost);

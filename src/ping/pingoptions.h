@@ -1,28 +1,25 @@
 // pingoptions.h - the options of one SONARO call and the run's plugin-wide flags.
 #pragma once
 
-#include "frame/plugin.h"
+#include "base/plugin.h"
 #include "args/parseargs.h"
+#include "sound/noteplayer.h"
 
 #define SONARO_FAMILY_NONE 0
 #define SONARO_FAMILY_IPV4 2
 #define SONARO_FAMILY_IPV6 23
 
-struct PingOptions {
+// The sound fields come first, as the note player reads them.
+struct PingOptions : NoteSettings {
     DWORD Count;          // echoes per host; 0 = until interrupted
     DWORD Timeout;        // ms to wait for each reply
     DWORD PacketSize;     // request data bytes
     DWORD SnoozeTime;     // ms after a good reply
     DWORD ErrorSnooze;    // ms after a failed echo
-    DWORD Instrument;     // General MIDI program, 1-based
-    DWORD ErrorDrum;      // percussion key for a failed echo; 0 = none
-    DWORD OpErrorDrum;    // percussion key for an operational error; 0 = none
     DWORD Octave;
-    DWORD NoteBase;       // Octave * 12
     unsigned char Ttl;
     unsigned char Tos;
     bool DontFragment;
-    int Volume;           // -1 = leave the system volume alone
     unsigned char PreferredFamily;
     unsigned char FallbackFamily;
     bool ResolveNames;    // /A
@@ -32,12 +29,6 @@ struct PingOptions {
     unsigned char HostFlags[MAX_ARGS];
     int HostCount;
 };
-
-// No MIDI output in this run.
-extern bool Silent;
-// Bit 1: Control-C seen; bit 2: Control-Break seen.  Set by PingCtrlHandler.
-extern volatile LONG InterruptFlags;
-enum { INTERRUPT_CTRL_C = 1, INTERRUPT_CTRL_BREAK = 2 };
 
 // Fills the record from the registry settings and the system's default TTL.
 void LoadPingDefaults(PingOptions *options);

@@ -1,7 +1,9 @@
 // sendecho.cpp - one ICMP echo over IPv4 or IPv6 and its report line.
-#include "ping/echorun.h"
+#include "ping/sendecho.h"
+#include "ping/interrupt.h"
+#include "ping/statistics.h"
 #include "sys/icmplayout.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 #include "console/conlist.h"
 
 #include <limits.h>
@@ -172,49 +174,4 @@ int SendEcho6(const SOCKADDR_IN6 *destination, unsigned char *request, HANDLE ha
     }
     TallyRoundTrip(echo.RoundTripTime);
     return result;
-}
-
-int ReverseLookup(const HostAddress *address, wchar_t *name)
-{
-    if (address == nullptr || name == nullptr)
-        return -1;
-    int family = address->Generic.sa_family;
-    if (family != AF_INET && family != AF_INET6)
-        return 1;
-    wchar_t found[1025];
-    memset(found, 0, sizeof found);
-    // The area holds 128 bytes, so the IPv6 length serves both families.
-    if (SYS(GetNameInfoW)(&address->Generic, sizeof(SOCKADDR_IN6), found, 1025, nullptr, 0, 0) !=
-            0 ||
-        found[0] == 0)
-        return 1;
-    found[1024] = 0;
-    wcsncpy(name, found, 1025);
-    return 0;
-}
-
-bool IsDottedIPv4(const wchar_t *text)
-{
-    if (text == nullptr || text[0] == 0)
-        return false;
-    char narrow[1024];
-    memset(narrow, 0, sizeof narrow);
-    if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr) == 0)
-        return false;
-    narrow[sizeof narrow - 1] = 0;
-    unsigned long value = SYS(inet_addr)(narrow);
-    return value != 0 && value != INADDR_NONE;
-}
-
-BOOL WINAPI PingCtrlHandler(DWORD event)
-{
-    if (event == CTRL_C_EVENT) {
-        InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
-        return TRUE;
-    }
-    if (event == CTRL_BREAK_EVENT) {
-        InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_BREAK);
-        return TRUE;
-    }
-    return FALSE;
 }

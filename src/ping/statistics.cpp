@@ -1,7 +1,7 @@
 // statistics.cpp - the statistics block and the five result variables.
 #include "ping/statistics.h"
-#include "frame/plugin.h"
-#include "frame/hostapi.h"
+#include "base/plugin.h"
+#include "base/hostapi.h"
 
 #include <string.h>
 

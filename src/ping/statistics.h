@@ -1,7 +1,7 @@
 // statistics.h - the tallies of the host being pinged and their report.
 #pragma once
 
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 struct PingStatsRecord {
     DWORD Received;   // echoes with a reply of any status

@@ -1,7 +1,7 @@
 // netentries.h - the variable functions of host resolution and network information.
 #pragma once
 
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 SONARO_EXPORT int WINAPI f_lookuphost(wchar_t *buffer);
 SONARO_EXPORT int WINAPI f_pingdns(wchar_t *buffer);

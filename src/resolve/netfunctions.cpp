@@ -1,9 +1,9 @@
 // netfunctions.cpp - @PINGDNS, @PINGDHCP, @PINGROUTER, @PINGWINS: configured servers or their number.
-#include "resolve/netconfig.h"
+#include "netinfo/netconfig.h"
 #include "resolve/netentries.h"
 #include "args/parseargs.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 
 typedef DWORD (*ServerLookup)(DWORD index);
 

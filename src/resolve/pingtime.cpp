@@ -2,8 +2,8 @@
 #include "resolve/pingonce.h"
 #include "resolve/netentries.h"
 #include "args/parseargs.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 #include "sys/syscalls.h"
 
 #include <string.h>

@@ -17,3 +17,10 @@ int ResolveHost(const wchar_t *hostText, HostAddress *address,
                 unsigned char preferredFamily, unsigned char secondFamily,
                 wchar_t *canonicalName, int *expandedFromMacro);
 int FormatHostAddress(const HostAddress *address, wchar_t *text);
+
+// 0 with the host name in name (1025 characters); 1 when none was found or
+// the family is unknown; -1 for a null argument.
+int ReverseLookup(const HostAddress *address, wchar_t *name);
+// True for text that inet_addr reads as an address other than 0 and
+// 255.255.255.255.
+bool IsDottedIPv4(const wchar_t *text);

@@ -1,6 +1,6 @@
 // resolvehost.cpp - host text (name, address, keyword, macro) to one socket address.
 #include "resolve/resolve.h"
-#include "resolve/netconfig.h"
+#include "netinfo/netconfig.h"
 #include "macros/macrostore.h"
 #include "sys/syscalls.h"
 

@@ -1,12 +1,11 @@
 // noteplayer.cpp - General MIDI short messages for replies, failures and the end of a run.
 #include "sound/noteplayer.h"
 #include "sound/soundvol.h"
-#include "ping/pingoptions.h"
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
-#define LOWEST_DRUM 35
-#define HIGHEST_DRUM 81
 #define ALL_NOTES_OFF 123
+
+bool Silent;
 
 // Status byte for a message kind (0x80 note-off, 0x90 note-on, 0xB0 control
 // change, 0xC0 program change) on a 1-based channel.
@@ -48,7 +47,7 @@ DWORD ReplyInterval(int roundTripTime)
     return 0;       // root
 }
 
-void StartSound(const PingOptions &options)
+void StartSound(const NoteSettings &options)
 {
     if (Silent)
         return;
@@ -57,21 +56,21 @@ void StartSound(const PingOptions &options)
     SendShortMessage(StatusByte(0xC0, MELODIC_CHANNEL) | (options.Instrument - 1) << 8);
 }
 
-void PlayReplyNote(const PingOptions &options, int roundTripTime)
+void PlayReplyNote(const NoteSettings &options, int roundTripTime)
 {
     if (Silent)
         return;
     PlayNote(MELODIC_CHANNEL, (options.NoteBase + ReplyInterval(roundTripTime)) % 256);
 }
 
-void PlayErrorDrum(const PingOptions &options)
+void PlayErrorDrum(const NoteSettings &options)
 {
     if (Silent || options.ErrorDrum == 0)
         return;
     PlayNote(DRUM_CHANNEL, options.ErrorDrum);
 }
 
-void PlayOpErrorDrum(const PingOptions &options)
+void PlayOpErrorDrum(const NoteSettings &options)
 {
     if (Silent || options.OpErrorDrum < LOWEST_DRUM || options.OpErrorDrum > HIGHEST_DRUM)
         return;

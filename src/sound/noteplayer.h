@@ -3,7 +3,21 @@
 
 #include "sys/syscalls.h"
 
-struct PingOptions;
+// The sound of a run, as the command's options chose it.
+struct NoteSettings {
+    DWORD Instrument;     // General MIDI program, 1-based
+    DWORD ErrorDrum;      // percussion key for a failed echo; 0 = none
+    DWORD OpErrorDrum;    // percussion key for an operational error; 0 = none
+    DWORD NoteBase;       // octave * 12
+    int Volume;           // -1 = leave the system volume alone
+};
+
+// No MIDI output in this run.
+extern bool Silent;
+
+// The General MIDI percussion keys; a stored drum below them means none.
+#define LOWEST_DRUM 35
+#define HIGHEST_DRUM 81
 
 // MIDI channels, 1-based as musicians count them: melodic notes on 6, the
 // General MIDI percussion channel 10 for the drums.
@@ -21,11 +35,11 @@ void PlayNote(int channel, DWORD key);
 DWORD ReplyInterval(int roundTripTime);
 
 // Once per run before the first host: /Y volume and the program change.
-void StartSound(const PingOptions &options);
-void PlayReplyNote(const PingOptions &options, int roundTripTime);
-void PlayErrorDrum(const PingOptions &options);
+void StartSound(const NoteSettings &options);
+void PlayReplyNote(const NoteSettings &options, int roundTripTime);
+void PlayErrorDrum(const NoteSettings &options);
 // The operational-error drum and its 1000 ms pause.
-void PlayOpErrorDrum(const PingOptions &options);
+void PlayOpErrorDrum(const NoteSettings &options);
 // Lets the last sound ring (1750 ms minus the last wait) and silences both
 // channels.
 void FinishSound(DWORD lastWait);

@@ -1,6 +1,6 @@
 // soundvol.cpp - master volume through the wave mixer or the audio endpoint.
 #include "sound/soundvol.h"
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 #include <mmdeviceapi.h>
 #include <endpointvolume.h>

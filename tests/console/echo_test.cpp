@@ -1,7 +1,7 @@
 // EchoControlC: the echo colour on each background, and a console it cannot read.
 #include "fakeconsole.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 
 using EchoTest = ConsoleTest;
 

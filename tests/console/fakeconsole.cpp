@@ -1,6 +1,6 @@
 // fakeconsole.cpp - the faked console entries behind ConsoleTest.
 #include "fakeconsole.h"
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 FakeConsoleState Fake;
 const HANDLE FakeStdOut = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x5150));

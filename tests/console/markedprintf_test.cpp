@@ -1,6 +1,6 @@
 // MarkedPrintf: plain and colour output, codes, line ends, allocation failure.
 #include "fakeconsole.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 
 #include <vector>
 

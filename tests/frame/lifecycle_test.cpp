@@ -1,7 +1,7 @@
 // Load, unload, the description record and the usage entry.
 #include "testsupport.h"
 #include "frame/plugin.h"
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 
 #include <stdint.h>
 #include <string>

@@ -1,6 +1,6 @@
 // Registry settings against the real registry of the Wine prefix.
 #include "testsupport.h"
-#include "frame/settings.h"
+#include "base/settings.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The shared MIDI handle: the volatile record, counting and release.
 #include "testsupport.h"
-#include "frame/plugin.h"
-#include "frame/sharedmidi.h"
+#include "base/plugin.h"
+#include "base/sharedmidi.h"
 
 #include <stdint.h>
 #include <vector>

@@ -2,6 +2,7 @@
 #include "helptest.h"
 
 #include "help/helpcommand.h"
+#include "frame/plugin.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -2,6 +2,7 @@
 // interrupts, set-up failures and the address-family fallback.
 #include "fakeping.h"
 #include "ping/echorun.h"
+#include "ping/interrupt.h"
 #include "console/conlist.h"
 
 #include <algorithm>

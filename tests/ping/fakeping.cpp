@@ -1,7 +1,8 @@
 // fakeping.cpp - the scripted world behind the SONARO run tests.
 #include "fakeping.h"
 #include "ping/echorun.h"
-#include "frame/plugin.h"
+#include "ping/interrupt.h"
+#include "base/plugin.h"
 #include "console/conlist.h"
 
 #include <string.h>

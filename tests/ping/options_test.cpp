@@ -1,7 +1,7 @@
 // SONARO options: defaults, every accepted form, every error message.
 #include "fakeping.h"
 #include "ping/pingoptions.h"
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 using fakeping::world;
 

@@ -1,6 +1,9 @@
 // Single echoes over both families: every reply status, its line, result and tally.
 #include "fakeping.h"
-#include "ping/echorun.h"
+#include "ping/sendecho.h"
+#include "ping/interrupt.h"
+#include "resolve/resolve.h"
+#include "ping/statistics.h"
 
 #include <vector>
 

@@ -6,8 +6,8 @@
 // Each ends with "result N" (the last MarkedPrintf result) on its own line.
 #include "console/conlist.h"
 #include "console/highlight.h"
-#include "frame/hostapi.h"
-#include "frame/plugin.h"
+#include "base/hostapi.h"
+#include "base/plugin.h"
 
 #include <wchar.h>
 

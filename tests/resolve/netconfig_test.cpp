@@ -1,6 +1,6 @@
 // The configuration lookups, keyword matching and expansion over faked adapter data.
 #include "fakenet.h"
-#include "resolve/netconfig.h"
+#include "netinfo/netconfig.h"
 
 #include <string.h>
 

@@ -2,7 +2,7 @@
 #include "testsupport.h"
 #include "sound/noteplayer.h"
 #include "ping/pingoptions.h"
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // System volume through a faked wave mixer and a faked audio endpoint.
 #include "testsupport.h"
 #include "sound/soundvol.h"
-#include "frame/plugin.h"
+#include "base/plugin.h"
 
 #include <mmdeviceapi.h>
 #include <endpointvolume.h>

@@ -5,7 +5,7 @@
 // Environment: FAKEPLUGIN_IMPLEMENTS replaces the implements list (to name an
 // entry that is not exported); FAKEPLUGIN_INITFAIL makes InitializePlugin
 // fail.
-#include "frame/hostapi.h"
+#include "base/hostapi.h"
 
 #include <stdlib.h>
 #include <string.h>

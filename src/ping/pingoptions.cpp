@@ -1,21 +1,13 @@
-// options.cpp - the SONARO entry: settings, defaults and command-line options.
+// pingoptions.cpp - SONARO's settings, defaults and command-line options.
 #include "ping/pingoptions.h"
 #include "ping/echorun.h"
-#include "frame/plugin.h"
-#include "frame/hostapi.h"
-#include "frame/settings.h"
-#include "frame/sharedmidi.h"
+#include "base/plugin.h"
+#include "base/hostapi.h"
+#include "base/settings.h"
+#include "base/sharedmidi.h"
 #include "console/conlist.h"
 
 #include <string.h>
-
-bool Silent;
-volatile LONG InterruptFlags;
-
-// The lowest key of the General MIDI percussion range; stored drums below it
-// mean "no drum".
-#define LOWEST_DRUM 35
-#define HIGHEST_DRUM 81
 
 static unsigned char DefaultTtl(void)
 {
@@ -249,27 +241,4 @@ bool ApplyPingOptions(PingOptions *options, int *result)
         options->HostCount++;
     }
     return true;
-}
-
-SONARO_EXPORT int WINAPI sonaro(wchar_t *line)
-{
-    if (line == nullptr)
-        return -1;
-
-    static PingOptions options;
-    LoadPingSettings(&options);
-    InterruptFlags = 0;
-    Silent = false;
-    options.Ttl = DefaultTtl();
-    if (MidiOut == nullptr || MidiDisabled())
-        Silent = true;
-
-    // Nothing this command prints may stop at a page prompt.
-    ResetListOutput();
-
-    ParseArgs(PARSE_BLANKS | PARSE_SWITCHES, line);
-    int result = 1;
-    if (!ApplyPingOptions(&options, &result))
-        return result;
-    return RunEchoes(&options);
 }

@@ -1,5 +1,5 @@
 // settings.cpp - reading numbers and the default host name from the registry.
-#include "frame/settings.h"
+#include "base/settings.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 // netconfig.cpp - configured DNS, DHCP, WINS servers and gateways; network keywords.
-#include "resolve/netconfig.h"
+#include "netinfo/netconfig.h"
 #include "sys/syscalls.h"
 
 #include <string.h>

@@ -2,9 +2,9 @@
 //
 // The record holds the handle as a 32-bit number.  A 64-bit handle that does
 // not fit is never published: that plugin opens and closes its own device.
-#include "frame/sharedmidi.h"
-#include "frame/plugin.h"
-#include "frame/settings.h"
+#include "base/sharedmidi.h"
+#include "base/plugin.h"
+#include "base/settings.h"
 
 #include <stdint.h>
 #include <string.h>

@@ -1,6 +1,6 @@
 // usagetexts.cpp - the commands' usage texts and the version line.
-#include "frame/plugin.h"
-#include "frame/hostapi.h"
+#include "base/plugin.h"
+#include "base/hostapi.h"
 
 const wchar_t SonaroUsageText[] =
     L"Audibly ping a network host.\n\n"

@@ -1,0 +1,38 @@
+// plugin.h - the plugin's name and version, and its plugin-wide state.
+#pragma once
+
+#include "sys/syscalls.h"
+
+// Exported entries: plain C names, standard calling convention.  The x86
+// link strips the "@n" decoration (see CMakeLists.txt).
+#define SONARO_EXPORT extern "C" __declspec(dllexport)
+
+#define SONARO_NAME L"Sonaro"
+#define SONARO_VERSION_MAJOR 1
+#define SONARO_VERSION_MINOR 0
+#define SONARO_VERSION_BUILD 3
+#define SONARO_VERSION_REVISION 1
+#ifdef _WIN64
+#define SONARO_ARCH_TAG L"x64"
+#else
+#define SONARO_ARCH_TAG L"x86"
+#endif
+
+extern HMODULE PluginModule;
+extern HMIDIOUT MidiOut;
+extern OSVERSIONINFOW OsVersion;
+extern HANDLE ConsoleOut;
+
+// Writes "Sonaro plugin: " (and inside a batch file its name and line) to
+// standard error; every error message follows it.  Returns 0.
+int ErrorPrefix(void);
+
+// The standard-error handle every error message is written to.
+HANDLE StdErr(void);
+
+// Usage texts, exactly as the commands print them for "/?".
+extern const wchar_t SonaroUsageText[];
+extern const wchar_t SonaroMacroUsageText[];
+extern const wchar_t SonaroHelpUsageText[];
+// "\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n" with the name, version and platform.
+int PrintVersionLine(void);

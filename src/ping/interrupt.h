@@ -1,0 +1,24 @@
+// interrupt.h - Control-C and Control-Break during a SONARO run.
+#pragma once
+
+#include "sys/syscalls.h"
+
+// Bit 1: Control-C seen; bit 2: Control-Break seen.  Set by PingCtrlHandler.
+extern volatile LONG InterruptFlags;
+enum { INTERRUPT_CTRL_C = 1, INTERRUPT_CTRL_BREAK = 2 };
+
+BOOL WINAPI PingCtrlHandler(DWORD event);
+
+// The list-output handler always, and the run's own handler when standard
+// output is a console; RemoveInterruptHandlers undoes both.
+void InstallInterruptHandlers(void);
+void RemoveInterruptHandlers(void);
+
+// When standard output is no console the run's own handler is not installed;
+// the list-output handler's flag then stands for Control-C.  Moves that flag
+// into InterruptFlags while such a run is going on.
+void TakeListBreak(void);
+extern bool ListBreakMeansInterrupt;
+
+// The pacing wait: waitMs from now, cut short when InterruptFlags is set.
+void PacingWait(DWORD waitMs);
