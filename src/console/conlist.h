@@ -13,6 +13,10 @@ enum {
     COLOUR_ALTERNATE_INVERSE = 22,
 };
 
+// The same codes as text, to be joined into format strings.
+#define MARK_NORMAL L"\x11"
+#define MARK_HIGHLIGHT L"\x12"
+
 // Six attribute bytes, indexed by code - 17.  All 0: no colours.
 extern unsigned char ColourSlots[6];
 

@@ -130,7 +130,7 @@ static int PrintMacroLine(const MacroListEntry *entry, int widest)
         blanks[pad] = 0;
         QPuts(blanks);
     }
-    return MarkedPrintf(L"= \x12%s\r\n", entry->Value) == -3 ? -3 : 0;
+    return MarkedPrintf(L"= " MARK_HIGHLIGHT L"%s\r\n", entry->Value) == -3 ? -3 : 0;
 }
 
 static int PrintNoMacros(void)

@@ -173,12 +173,3 @@ int ExpandNetworkKeyword(const wchar_t *hostText, SOCKADDR_IN *ipv4Candidate,
     }
     return ipv4Candidate->sin_family == AF_INET ? 1 : 0;
 }
-
-int FormatIPv4(DWORD address, wchar_t *buffer)
-{
-    if (buffer == nullptr)
-        return -1;
-    wsprintfW(buffer, L"%u.%u.%u.%u", address & 0xFF, (address >> 8) & 0xFF,
-              (address >> 16) & 0xFF, (address >> 24) & 0xFF);
-    return 0;
-}

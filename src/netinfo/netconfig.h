@@ -24,7 +24,3 @@ int MatchKeyword(const wchar_t *keyword, const wchar_t *argument);
 // filled; 1 the IPv4 record holds an address.
 int ExpandNetworkKeyword(const wchar_t *hostText, SOCKADDR_IN *ipv4Candidate,
                          const SOCKADDR_IN6 *ipv6Candidate);
-
-// "%u.%u.%u.%u" from the address bytes in memory order; 0, or -1 without
-// a buffer.  The buffer holds at least 16 characters.
-int FormatIPv4(DWORD address, wchar_t *buffer);

@@ -3,7 +3,7 @@
 #include "ping/interrupt.h"
 #include "ping/sendecho.h"
 #include "resolve/resolve.h"
-#include "sys/icmplayout.h"
+#include "icmp/icmpecho.h"
 #include "sound/noteplayer.h"
 #include "base/plugin.h"
 #include "base/hostapi.h"
@@ -13,21 +13,37 @@
 
 #include <string.h>
 
+#define DISPLAY_NAME_CAPACITY 1025
+#define ADDRESS_TEXT_CAPACITY 128
+
+// One family's echo handle and reply buffer.
+struct EchoChannel {
+    int Family;
+    HANDLE Handle;
+    unsigned char *Reply;
+    DWORD ReplySize;
+};
+enum { CHANNEL_IPV4, CHANNEL_IPV6, CHANNEL_COUNT };
+
 struct EchoRun {
     PingOptions *Options;
-    HANDLE Icmp4;
-    HANDLE Icmp6;
+    EchoChannel Channels[CHANNEL_COUNT];
     unsigned char *Request;
-    unsigned char *Reply4;
-    unsigned char *Reply6;
-    DWORD Reply4Size;
-    DWORD Reply6Size;
     HostAddress Address;
-    wchar_t DisplayName[1025];
-    wchar_t AddressText[128];
+    wchar_t DisplayName[DISPLAY_NAME_CAPACITY];
+    wchar_t AddressText[ADDRESS_TEXT_CAPACITY];
     int Expanded;
     DWORD LastWait;
     int Result;
+};
+
+// The set-up failures of each family, in channel order.
+static const struct {
+    const wchar_t *HandleFailure;
+    const wchar_t *BufferFailure;
+} ChannelTexts[CHANNEL_COUNT] = {
+    {L"Error opening IPv4 echo-request handle.\r\n", L"Error allocating IPv4 reply buffer.\r\n"},
+    {L"Error opening IPv6 echo-request handle.\r\n", L"Error allocating IPv6 reply buffer.\r\n"},
 };
 
 static int SetUpFailure(EchoRun *run, const wchar_t *message)
@@ -52,45 +68,42 @@ static void WriteOptionRecord(EchoRun *run)
     memcpy(run->Request + run->Options->PacketSize, &record, ICMP_OPTION_RECORD_SIZE);
 }
 
-// Handles and buffers, in this order.  A handle of the fallback family that
-// cannot be opened (IPv6 missing, say) drops the fallback instead of failing:
-// the preferred family alone still serves every host that has its address.
-// 0, or 1 after the failure has been reported.
-static int OpenEchoResources(EchoRun *run)
+// The handle and reply buffer of one family when the run may use it.  A
+// handle of the fallback family that cannot be opened (IPv6 missing, say)
+// drops the fallback instead of failing: the preferred family alone still
+// serves every host that has its address.  0, or 1 after the failure has
+// been reported.
+static int OpenChannel(EchoRun *run, int index)
 {
     PingOptions *options = run->Options;
-    DWORD packetSize = options->PacketSize;
+    EchoChannel *channel = &run->Channels[index];
+    if (options->PreferredFamily != channel->Family &&
+        options->FallbackFamily != channel->Family)
+        return 0;
+    channel->Handle = OpenEchoHandle(channel->Family);
+    if (channel->Handle == INVALID_HANDLE_VALUE) {
+        if (options->PreferredFamily == channel->Family)
+            return SetUpFailure(run, ChannelTexts[index].HandleFailure);
+        options->FallbackFamily = SONARO_FAMILY_NONE;
+        return 0;
+    }
+    channel->ReplySize = EchoReplySize(channel->Family, options->PacketSize);
+    channel->Reply = static_cast<unsigned char *>(SYS(malloc)(channel->ReplySize));
+    if (channel->Reply == nullptr)
+        return SetUpFailure(run, ChannelTexts[index].BufferFailure);
+    return 0;
+}
 
-    if (options->PreferredFamily == SONARO_FAMILY_IPV4 ||
-        options->FallbackFamily == SONARO_FAMILY_IPV4) {
-        run->Icmp4 = SYS(IcmpCreateFile)();
-        if (run->Icmp4 == INVALID_HANDLE_VALUE) {
-            if (options->PreferredFamily == SONARO_FAMILY_IPV4)
-                return SetUpFailure(run, L"Error opening IPv4 echo-request handle.\r\n");
-            options->FallbackFamily = SONARO_FAMILY_NONE;
-        } else {
-            run->Reply4Size = packetSize + ICMP_REPLY_EXTRA;
-            run->Reply4 = static_cast<unsigned char *>(SYS(malloc)(run->Reply4Size));
-            if (run->Reply4 == nullptr)
-                return SetUpFailure(run, L"Error allocating IPv4 reply buffer.\r\n");
-        }
+// Handles and buffers, IPv4 first, then the request buffer.  0, or 1 after
+// the failure has been reported.
+static int OpenEchoResources(EchoRun *run)
+{
+    for (int i = 0; i < CHANNEL_COUNT; i++) {
+        if (OpenChannel(run, i) != 0)
+            return 1;
     }
-    if (options->PreferredFamily == SONARO_FAMILY_IPV6 ||
-        options->FallbackFamily == SONARO_FAMILY_IPV6) {
-        run->Icmp6 = SYS(Icmp6CreateFile)();
-        if (run->Icmp6 == INVALID_HANDLE_VALUE) {
-            if (options->PreferredFamily == SONARO_FAMILY_IPV6)
-                return SetUpFailure(run, L"Error opening IPv6 echo-request handle.\r\n");
-            options->FallbackFamily = SONARO_FAMILY_NONE;
-        } else {
-            run->Reply6Size = packetSize + ICMP6_REPLY_EXTRA;
-            run->Reply6 = static_cast<unsigned char *>(SYS(malloc)(run->Reply6Size));
-            if (run->Reply6 == nullptr)
-                return SetUpFailure(run, L"Error allocating IPv6 reply buffer.\r\n");
-        }
-    }
-    run->Request =
-        static_cast<unsigned char *>(SYS(malloc)(packetSize + ICMP_OPTION_RECORD_SIZE));
+    run->Request = static_cast<unsigned char *>(
+        SYS(malloc)(run->Options->PacketSize + ICMP_OPTION_RECORD_SIZE));
     if (run->Request == nullptr)
         return SetUpFailure(run, L"Error allocating request data buffer.\r\n");
     WriteOptionRecord(run);
@@ -100,14 +113,16 @@ static int OpenEchoResources(EchoRun *run)
 static void CleanUp(EchoRun *run)
 {
     SYS(free)(run->Request);
-    SYS(free)(run->Reply4);
-    SYS(free)(run->Reply6);
-    run->Request = run->Reply4 = run->Reply6 = nullptr;
-    if (run->Icmp4 != INVALID_HANDLE_VALUE)
-        SYS(IcmpCloseHandle)(run->Icmp4);
-    if (run->Icmp6 != INVALID_HANDLE_VALUE)
-        SYS(IcmpCloseHandle)(run->Icmp6);
-    run->Icmp4 = run->Icmp6 = INVALID_HANDLE_VALUE;
+    run->Request = nullptr;
+    for (EchoChannel &channel : run->Channels) {
+        SYS(free)(channel.Reply);
+        channel.Reply = nullptr;
+    }
+    for (EchoChannel &channel : run->Channels) {
+        if (channel.Handle != INVALID_HANDLE_VALUE)
+            SYS(IcmpCloseHandle)(channel.Handle);
+        channel.Handle = INVALID_HANDLE_VALUE;
+    }
     RemoveInterruptHandlers();
     FinishSound(run->LastWait);
 }
@@ -120,10 +135,10 @@ static void ChooseDisplayName(EchoRun *run, const wchar_t *hostText)
         run->DisplayName[0] = 0;
     if (run->Options->ResolveNames &&
         (run->DisplayName[0] == 0 || (run->Expanded != 0 && IsDottedIPv4(run->DisplayName))))
-        ReverseLookup(&run->Address, run->DisplayName);
+        ReverseLookup(&run->Address, run->DisplayName, DISPLAY_NAME_CAPACITY);
     if (run->DisplayName[0] == 0) {
-        wcsncpy(run->DisplayName, hostText, 1024);
-        run->DisplayName[1024] = 0;
+        wcsncpy(run->DisplayName, hostText, DISPLAY_NAME_CAPACITY - 1);
+        run->DisplayName[DISPLAY_NAME_CAPACITY - 1] = 0;
     }
 }
 
@@ -131,25 +146,24 @@ static void PrintHeader(EchoRun *run, const wchar_t *hostText)
 {
     unsigned packetSize = static_cast<unsigned>(run->Options->PacketSize);
     if (_wcsicmp(hostText, run->AddressText) != 0)
-        MarkedPrintf(L"\r\nPinging \x12%s\x11 [%s] with %u bytes of data:\r\n\n",
+        MarkedPrintf(L"\r\nPinging " MARK_HIGHLIGHT L"%s" MARK_NORMAL L" [%s] with %u bytes of data:\r\n\n",
                      run->DisplayName, run->AddressText, packetSize);
     else
-        MarkedPrintf(L"\r\nPinging \x12%s\x11 with %u bytes of data:\r\n\n", run->DisplayName,
+        MarkedPrintf(L"\r\nPinging " MARK_HIGHLIGHT L"%s" MARK_NORMAL L" with %u bytes of data:\r\n\n", run->DisplayName,
                      packetSize);
 }
 
-static int SendOneEcho(EchoRun *run, int family)
+// The open channel of a family, or null.
+static const EchoChannel *ChannelFor(const EchoRun *run, int family)
 {
-    const PingOptions *options = run->Options;
-    if (family == SONARO_FAMILY_IPV4)
-        return SendEcho4(run->Request, options->PacketSize, run->Icmp4,
-                         run->Address.V4.sin_addr.s_addr, run->Reply4, run->Reply4Size,
-                         options->Timeout);
-    return SendEcho6(&run->Address.V6, run->Request, run->Icmp6, options->PacketSize,
-                     run->Reply6, run->Reply6Size, options->Timeout);
+    for (const EchoChannel &channel : run->Channels) {
+        if (channel.Family == family && channel.Handle != INVALID_HANDLE_VALUE)
+            return &channel;
+    }
+    return nullptr;
 }
 
-static void EchoLoop(EchoRun *run, int family)
+static void EchoLoop(EchoRun *run, const EchoChannel *channel)
 {
     const PingOptions *options = run->Options;
     for (DWORD i = 0;; i++) {
@@ -162,7 +176,8 @@ static void EchoLoop(EchoRun *run, int family)
         if (options->LineNumbers)
             Printf(L"%5u:  ", static_cast<unsigned>(i + 1));
 
-        int echo = SendOneEcho(run, family);
+        int echo = SendEcho(&run->Address, channel->Handle, run->Request, options->PacketSize,
+                            channel->Reply, channel->ReplySize, options->Timeout);
         DWORD wait;
         if (echo < 0) {
             PlayErrorDrum(*options);
@@ -198,12 +213,10 @@ static void PingHost(EchoRun *run, const wchar_t *hostText)
     run->Expanded = 0;
 
     ResolveHost(hostText, &run->Address, options->PreferredFamily, options->FallbackFamily,
-                run->DisplayName, &run->Expanded);
-    int family = run->Address.Generic.sa_family;
+                run->DisplayName, DISPLAY_NAME_CAPACITY, &run->Expanded);
     // A family whose handle is not open cannot be pinged either.
-    bool usable = (family == SONARO_FAMILY_IPV4 && run->Icmp4 != INVALID_HANDLE_VALUE) ||
-                  (family == SONARO_FAMILY_IPV6 && run->Icmp6 != INVALID_HANDLE_VALUE);
-    if (!usable) {
+    const EchoChannel *channel = ChannelFor(run, run->Address.Generic.sa_family);
+    if (channel == nullptr) {
         ErrorPrefix();
         Qprintf(StdErr(), L"Can\x2019t find an address for host %s.\r\n", hostText);
         PlayOpErrorDrum(*options);
@@ -211,11 +224,11 @@ static void PingHost(EchoRun *run, const wchar_t *hostText)
         return;
     }
 
-    FormatHostAddress(&run->Address, run->AddressText);
-    run->AddressText[127] = 0;
+    FormatHostAddress(&run->Address, run->AddressText, ADDRESS_TEXT_CAPACITY);
+    run->AddressText[ADDRESS_TEXT_CAPACITY - 1] = 0;
     ChooseDisplayName(run, hostText);
     PrintHeader(run, hostText);
-    EchoLoop(run, family);
+    EchoLoop(run, channel);
 }
 
 int RunEchoes(PingOptions *options)
@@ -240,8 +253,8 @@ int RunEchoes(PingOptions *options)
     static EchoRun run;
     memset(&run, 0, sizeof run);
     run.Options = options;
-    run.Icmp4 = INVALID_HANDLE_VALUE;
-    run.Icmp6 = INVALID_HANDLE_VALUE;
+    run.Channels[CHANNEL_IPV4] = {SONARO_FAMILY_IPV4, INVALID_HANDLE_VALUE, nullptr, 0};
+    run.Channels[CHANNEL_IPV6] = {SONARO_FAMILY_IPV6, INVALID_HANDLE_VALUE, nullptr, 0};
     run.Result = 1;
 
     if (OpenEchoResources(&run) == 0) {

@@ -1,6 +1,6 @@
 // pingoptions.cpp - SONARO's settings, defaults and command-line options.
 #include "ping/pingoptions.h"
-#include "ping/echorun.h"
+#include "icmp/icmpecho.h"
 #include "base/plugin.h"
 #include "base/hostapi.h"
 #include "base/settings.h"
@@ -9,28 +9,18 @@
 
 #include <string.h>
 
-static unsigned char DefaultTtl(void)
-{
-    MIB_IPSTATS stats;
-    memset(&stats, 0, sizeof stats);
-    if (SYS(GetIpStatistics)(&stats) == NO_ERROR && stats.dwDefaultTTL >= 1 &&
-        stats.dwDefaultTTL <= 255)
-        return static_cast<unsigned char>(stats.dwDefaultTTL);
-    return 128;
-}
-
 // The settings, read in this order at every call.
 static void LoadPingSettings(PingOptions *options)
 {
     memset(options, 0, sizeof *options);
     options->Count = ReadSetting(L"Count", 0, 0xFFFFFFFFu, 4);
     options->Timeout = ReadSetting(L"Timeout", 0, 60000, 3000);
-    options->PacketSize = ReadSetting(L"PacketSize", 12, 65520, 64);
+    options->PacketSize = ReadSetting(L"PacketSize", ECHO_DATA_MIN, ECHO_DATA_MAX, 64);
     options->SnoozeTime = ReadSetting(L"SnoozeTime", 250, 10000, 1000);
     options->ErrorSnooze = ReadSetting(L"ErrorSnooze", 250, 10000, 650);
     options->Instrument = ReadSetting(L"Instrument", 1, 128, 115);
-    options->ErrorDrum = ReadSetting(L"ErrorDrum", 0, 81, 66);
-    options->OpErrorDrum = ReadSetting(L"OpErrorDrum", 0, 81, 58);
+    options->ErrorDrum = ReadSetting(L"ErrorDrum", 0, HIGHEST_DRUM, 66);
+    options->OpErrorDrum = ReadSetting(L"OpErrorDrum", 0, HIGHEST_DRUM, 58);
     options->Octave = ReadSetting(L"Octave", 0, 9, 5);
     options->NoteBase = options->Octave * 12;
     // The registry accepts 0 to 81; anything below the percussion range
@@ -45,7 +35,7 @@ static void LoadPingSettings(PingOptions *options)
 void LoadPingDefaults(PingOptions *options)
 {
     LoadPingSettings(options);
-    options->Ttl = DefaultTtl();
+    options->Ttl = static_cast<unsigned char>(DefaultTtl());
 }
 
 bool MatchOption(const wchar_t *token, const wchar_t *option, bool prefix)
@@ -113,10 +103,10 @@ static const ValuedOption ValuedOptions[] = {
     { L"G", L"Missing value for /G\r\n", RANGE_LOW_HIGH_VALUE, 1, 128, false,
       L"Instrument must be %u to %u: %u\r\n",
       [](PingOptions *o, DWORD v) { o->Instrument = v; } },
-    { L"I", L"Missing value for /I\r\n", RANGE_LOW_HIGH_VALUE, 1, 255, false,
+    { L"I", L"Missing value for /I\r\n", RANGE_LOW_HIGH_VALUE, ECHO_TTL_MIN, ECHO_TTL_MAX, false,
       L"TTL must be %u to %u: %u\r\n",
       [](PingOptions *o, DWORD v) { o->Ttl = static_cast<unsigned char>(v); } },
-    { L"L", L"Missing value for /L\r\n", RANGE_LOW_HIGH_VALUE, 12, 65520, false,
+    { L"L", L"Missing value for /L\r\n", RANGE_LOW_HIGH_VALUE, ECHO_DATA_MIN, ECHO_DATA_MAX, false,
       L"Packet size must be %u to %u: %u\r\n",
       [](PingOptions *o, DWORD v) { o->PacketSize = v; } },
     { L"N", L"Missing value for /N\r\n", RANGE_NONE, 0, 0, false, nullptr,

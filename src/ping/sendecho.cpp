@@ -1,23 +1,13 @@
-// sendecho.cpp - one ICMP echo over IPv4 or IPv6 and its report line.
+// sendecho.cpp - one echo of a SONARO run: its report line and tallies.
 #include "ping/sendecho.h"
 #include "ping/interrupt.h"
 #include "ping/statistics.h"
-#include "sys/icmplayout.h"
+#include "icmp/icmpecho.h"
 #include "base/hostapi.h"
 #include "console/conlist.h"
 
 #include <limits.h>
 #include <string.h>
-
-// Every echo carries fresh random data, so a stale or foreign reply shows.
-static void FillRandomData(unsigned char *data, DWORD size)
-{
-    for (DWORD i = 0; i < size; i++) {
-        unsigned int value = 0;
-        SYS(rand_s)(&value);
-        data[i] = static_cast<unsigned char>(value & 0xFF);
-    }
-}
 
 // An echo without a reply: the system's text for the error, or its number.
 static int ReportNoReply(DWORD error)
@@ -38,26 +28,12 @@ static int ReportNoReply(DWORD error)
 // A reply whose status is not success: its line and result.
 static int ReportFailedStatus(ULONG status, bool ipv6)
 {
-    switch (status) {
-    case IP_DEST_NET_UNREACHABLE:
-        QPuts(L"Destination net unreachable.\r\n");
-        break;
-    case IP_DEST_HOST_UNREACHABLE:
-        QPuts(L"Destination host unreachable.\r\n");
-        break;
-    case IP_DEST_PROT_UNREACHABLE:
-        QPuts(L"Destination protocol unreachable.\r\n");
-        break;
-    case IP_DEST_PORT_UNREACHABLE:
-        QPuts(L"Destination port unreachable.\r\n");
-        break;
-    case IP_TTL_EXPIRED_TRANSIT:
-        QPuts(ipv6 ? L"Hop limit exceeded in transit.\r\n" : L"TTL expired in transit.\r\n");
-        break;
-    default:
+    const FailedStatusInfo *info = LookupFailedStatus(status);
+    if (info == nullptr) {
         Printf(L"Status = %u\r\n", static_cast<unsigned>(status));
         return ECHO_FAILED;
     }
+    QPuts(ipv6 && info->Text6 != nullptr ? info->Text6 : info->Text);
     return -static_cast<int>(status);
 }
 
@@ -67,110 +43,58 @@ static int RoundTripResult(ULONG roundTripTime)
                                                         : static_cast<int>(roundTripTime);
 }
 
-// True when the echoed data lie inside the reply buffer and equal the request.
-static bool EchoedDataMatch(const unsigned char *data, const unsigned char *request,
-                            DWORD size, const unsigned char *reply, DWORD replySize)
+// The replying address as the report line shows it: IPv4 as four decimal
+// bytes, IPv6 in the platform's text.
+static void FormatReplyAddress(const HostAddress *from, wchar_t *text, DWORD capacity)
 {
-    if (data == nullptr || data < reply || size > replySize ||
-        static_cast<size_t>(data - reply) > replySize - size)
-        return false;
-    return memcmp(data, request, size) == 0;
+    memset(text, 0, capacity * sizeof(wchar_t));
+    if (from->Generic.sa_family == AF_INET)
+        FormatIPv4(from->V4.sin_addr.s_addr, text);
+    else
+        FormatHostAddress(from, text, capacity);
+    text[capacity - 1] = 0;
 }
 
-int SendEcho4(unsigned char *request, DWORD packetSize, HANDLE handle, IPAddr destination,
-              unsigned char *reply, DWORD replySize, DWORD timeout)
+int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *request,
+             DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout)
 {
-    FillRandomData(request, packetSize);
-    memset(reply, 0, replySize);
-    DWORD replies = SYS(IcmpSendEcho)(handle, destination, request,
-                                      static_cast<WORD>(packetSize),
-                                      reinterpret_cast<PIP_OPTION_INFORMATION>(request + packetSize),
-                                      reply, replySize, timeout);
-    DWORD error = SYS(GetLastError)();
+    EchoResult echo;
+    SendIcmpEcho(destination, handle, request, packetSize,
+                 reinterpret_cast<IP_OPTION_INFORMATION *>(request + packetSize), reply,
+                 replySize, timeout, &echo);
     TakeListBreak();
-    if (replies == 0)
-        return ReportNoReply(error);
-
-    ICMP_ECHO_REPLY echo;
-    memcpy(&echo, reply, sizeof echo);
+    if (!echo.Replied)
+        return ReportNoReply(echo.LastError);
     PingStats.Received++;
 
-    const unsigned char *from = reinterpret_cast<const unsigned char *>(&echo.Address);
-    wchar_t fromText[32];
-    wsprintfW(fromText, L"%u.%u.%u.%u", from[0], from[1], from[2], from[3]);
-    MarkedPrintf(L"Reply from \x12%s\x11: ", fromText);
-
-    int result;
-    if (echo.Status == IP_SUCCESS) {
-        Printf(L"bytes=%u ", static_cast<unsigned>(echo.DataSize));
-        if (echo.RoundTripTime != 0)
-            Printf(L"time=%ums TTL=%u\r\n", static_cast<unsigned>(echo.RoundTripTime),
-                   static_cast<unsigned>(echo.Options.Ttl));
-        else
-            Printf(L"time<1ms TTL=%u\r\n", static_cast<unsigned>(echo.Options.Ttl));
-        result = RoundTripResult(echo.RoundTripTime);
-        if (!EchoedDataMatch(static_cast<const unsigned char *>(echo.Data), request, packetSize,
-                             reply, replySize)) {
-            QPuts(L"    Data mismatch!\r\n");
-            result = ECHO_DATA_MISMATCH;
-        }
-    } else {
-        result = ReportFailedStatus(echo.Status, false);
-    }
-    TallyRoundTrip(echo.RoundTripTime);
-    return result;
-}
-
-int SendEcho6(const SOCKADDR_IN6 *destination, unsigned char *request, HANDLE handle,
-              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout)
-{
-    FillRandomData(request, packetSize);
-    memset(reply, 0, replySize);
-    SOCKADDR_IN6 source;
-    memset(&source, 0, sizeof source);
-    source.sin6_family = AF_INET6;
-    SOCKADDR_IN6 target;
-    memcpy(&target, destination, sizeof target);
-    DWORD replies = SYS(Icmp6SendEcho2)(handle, nullptr, nullptr, nullptr, &source, &target,
-                                        request, static_cast<WORD>(packetSize),
-                                        reinterpret_cast<PIP_OPTION_INFORMATION>(request + packetSize),
-                                        reply, replySize, timeout);
-    DWORD error = SYS(GetLastError)();
-    TakeListBreak();
-    if (replies == 0)
-        return ReportNoReply(error);
-
-    ICMPV6_ECHO_REPLY echo;
-    memcpy(&echo, reply, sizeof echo);
-    PingStats.Received++;
-
-    SOCKADDR_IN6 from;
-    memset(&from, 0, sizeof from);
-    from.sin6_family = AF_INET6;
-    memcpy(&from.sin6_addr, echo.Address.sin6_addr, sizeof from.sin6_addr);
-    from.sin6_scope_id = echo.Address.sin6_scope_id;
+    bool ipv6 = destination->Generic.sa_family == AF_INET6;
     wchar_t fromText[128];
-    memset(fromText, 0, sizeof fromText);
-    DWORD length = 128;
-    SYS(WSAAddressToStringW)(reinterpret_cast<SOCKADDR *>(&from), sizeof from, nullptr, fromText,
-                             &length);
-    fromText[127] = 0;
-    MarkedPrintf(L"Reply from \x12%s\x11: ", fromText);
+    FormatReplyAddress(&echo.From, fromText, 128);
+    MarkedPrintf(L"Reply from " MARK_HIGHLIGHT L"%s" MARK_NORMAL L": ", fromText);
 
     int result;
     if (echo.Status == IP_SUCCESS) {
-        if (echo.RoundTripTime != 0)
-            Printf(L"time=%ums\r\n", static_cast<unsigned>(echo.RoundTripTime));
-        else
+        // The IPv6 helper reports neither the data size nor the TTL.
+        if (!ipv6)
+            Printf(L"bytes=%u ", static_cast<unsigned>(echo.DataSize));
+        unsigned time = static_cast<unsigned>(echo.RoundTripTime);
+        unsigned ttl = echo.Ttl;
+        if (ipv6 && time != 0)
+            Printf(L"time=%ums\r\n", time);
+        else if (ipv6)
             Printf(L"time<1ms\r\n");
+        else if (time != 0)
+            Printf(L"time=%ums TTL=%u\r\n", time, ttl);
+        else
+            Printf(L"time<1ms TTL=%u\r\n", ttl);
         result = RoundTripResult(echo.RoundTripTime);
-        if (!EchoedDataMatch(reply + ICMP6_REPLY_DATA_OFFSET, request, packetSize, reply,
-                             replySize)) {
-            QPuts(L"    Data mismatch!\n");
+        if (!echo.DataMatch) {
+            // The IPv6 line has always ended in a bare line feed.
+            QPuts(ipv6 ? L"    Data mismatch!\n" : L"    Data mismatch!\r\n");
             result = ECHO_DATA_MISMATCH;
         }
     } else {
-        result = ReportFailedStatus(echo.Status, true);
+        result = ReportFailedStatus(echo.Status, ipv6);
     }
     TallyRoundTrip(echo.RoundTripTime);
     return result;

@@ -1,7 +1,7 @@
 // sendecho.h - one echo of a SONARO run and its report line.
 #pragma once
 
-#include "sys/syscalls.h"
+#include "base/hostaddress.h"
 
 // Results of one echo besides a round-trip time (>= 0).
 enum {
@@ -9,9 +9,9 @@ enum {
     ECHO_FAILED = -20,
 };
 
-// One echo with its report line.  The request buffer holds packetSize data
-// bytes followed by the IP option record.
-int SendEcho4(unsigned char *request, DWORD packetSize, HANDLE handle, IPAddr destination,
-              unsigned char *reply, DWORD replySize, DWORD timeout);
-int SendEcho6(const SOCKADDR_IN6 *destination, unsigned char *request, HANDLE handle,
-              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout);
+// One echo to an IPv4 or IPv6 destination on the handle of its family, with
+// its report line and tallies.  The request buffer holds packetSize data bytes
+// followed by the IP option record.  A round-trip time (>= 0) or one of the
+// results above, or the negated failure status of a known failed reply.
+int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *request,
+             DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout);

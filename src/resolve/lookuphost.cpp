@@ -64,13 +64,13 @@ SONARO_EXPORT int WINAPI f_lookuphost(wchar_t *buffer)
     canonical[0] = 0;
     text[0] = 0;
     // The host text lives in the buffer: resolve first, then write the result.
-    int result = ResolveHost(host, &address, preferred, second, canonical, nullptr);
+    int result = ResolveHost(host, &address, preferred, second, canonical, NAME_CAPACITY, nullptr);
     const wchar_t *value = L"";
     if (result == 0) {
         if (selector & SELECT_CANONICAL) {
             value = canonical;
         } else {
-            if (FormatHostAddress(&address, text) != 0)
+            if (FormatHostAddress(&address, text, ADDRESS_TEXT) != 0)
                 text[0] = 0;
             text[ADDRESS_TEXT - 1] = 0;
             value = text;

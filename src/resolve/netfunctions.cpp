@@ -1,5 +1,6 @@
 // netfunctions.cpp - @PINGDNS, @PINGDHCP, @PINGROUTER, @PINGWINS: configured servers or their number.
 #include "netinfo/netconfig.h"
+#include "base/hostaddress.h"
 #include "resolve/netentries.h"
 #include "args/parseargs.h"
 #include "base/hostapi.h"

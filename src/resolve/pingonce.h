@@ -22,7 +22,3 @@ enum {
 // Round-trip time in milliseconds (>= 0) or one of the negative outcomes.
 int PingOnce(const wchar_t *hostText, DWORD packetSize, DWORD timeoutMs, DWORD ttl,
              DWORD flags);
-
-// The platform's text of an IPv6 socket address into 128 characters: -1 a
-// pointer missing, 1 not family 23, else WSAAddressToStringW's result.
-int FormatIPv6(const SOCKADDR_IN6 *address, wchar_t *text);

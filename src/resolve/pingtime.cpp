@@ -1,6 +1,7 @@
 // pingtime.cpp - @PINGTIME: the round-trip time of one silent echo, for batch files.
 #include "resolve/pingonce.h"
 #include "resolve/netentries.h"
+#include "icmp/icmpecho.h"
 #include "args/parseargs.h"
 #include "base/hostapi.h"
 #include "base/plugin.h"
@@ -27,20 +28,11 @@ struct NumericArg {
 
 static const NumericArg NumericArgs[4] = {
     {L"Bad timeout: \"%s\"\r\n", L"Timeout must be %u to %u: %u\r\n", 1, 60000},
-    {L"Bad packetsize: \"%s\"\r\n", L"Packetsize must be %u to %u: %u\r\n", 12, 65520},
-    {L"Bad TTL: \"%s\"\r\n", L"TTL must be %u to %u: %u\r\n", 1, 255},
+    {L"Bad packetsize: \"%s\"\r\n", L"Packetsize must be %u to %u: %u\r\n", ECHO_DATA_MIN,
+     ECHO_DATA_MAX},
+    {L"Bad TTL: \"%s\"\r\n", L"TTL must be %u to %u: %u\r\n", ECHO_TTL_MIN, ECHO_TTL_MAX},
     {L"Bad flags: \"%s\"\r\n", nullptr, 0, 0xFFFFFFFFu},
 };
-
-// The system's default TTL, or 128 when it is unknown or out of range.
-static DWORD DefaultTtl(void)
-{
-    MIB_IPSTATS stats;
-    memset(&stats, 0, sizeof stats);
-    SYS(GetIpStatistics)(&stats);
-    DWORD ttl = stats.dwDefaultTTL;
-    return ttl >= 1 && ttl <= 255 ? ttl : 128;
-}
 
 // Reads arguments 2 to 5 into their fields; false after an error message.
 static bool ReadNumericArgs(PingTimeArgs *args)

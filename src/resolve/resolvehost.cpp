@@ -17,10 +17,10 @@ struct Candidates {
     wchar_t Canonical[NAME_CAPACITY];
 };
 
-static void CopyName(wchar_t *target, const wchar_t *source)
+static void CopyName(wchar_t *target, const wchar_t *source, DWORD capacity)
 {
-    wcsncpy(target, source, NAME_CAPACITY - 1);
-    target[NAME_CAPACITY - 1] = 0;
+    wcsncpy(target, source, capacity - 1);
+    target[capacity - 1] = 0;
 }
 
 // One GetAddrInfoW lookup restricted to a family: the first fitting entry
@@ -48,7 +48,7 @@ static void LookupFamily(const wchar_t *text, int family, bool wantCanonical,
                 memcpy(&found->V6, entry->ai_addr, sizeof(SOCKADDR_IN6));
         }
         if (entry->ai_canonname != nullptr && found->Canonical[0] == 0)
-            CopyName(found->Canonical, entry->ai_canonname);
+            CopyName(found->Canonical, entry->ai_canonname, NAME_CAPACITY);
     }
     SYS(FreeAddrInfoW)(list);
 }
@@ -97,7 +97,7 @@ static bool TakeCandidate(unsigned char family, const Candidates *found, HostAdd
 
 int ResolveHost(const wchar_t *hostText, HostAddress *address,
                 unsigned char preferredFamily, unsigned char secondFamily,
-                wchar_t *canonicalName, int *expandedFromMacro)
+                wchar_t *canonicalName, DWORD canonicalCapacity, int *expandedFromMacro)
 {
     if (hostText == nullptr || address == nullptr)
         return -1;
@@ -110,6 +110,8 @@ int ResolveHost(const wchar_t *hostText, HostAddress *address,
     memset(&found.V4, 0, sizeof found.V4);
     memset(&found.V6, 0, sizeof found.V6);
 
+    if (canonicalCapacity == 0)
+        canonicalName = nullptr;
     bool wantCanonical = canonicalName != nullptr;
     const wchar_t *text = hostText;
     ExpandNetworkKeyword(text, &found.V4, &found.V6);
@@ -130,25 +132,9 @@ int ResolveHost(const wchar_t *hostText, HostAddress *address,
         TakeCandidate(secondFamily, &found, address)) {
         result = 0;
         if (canonicalName != nullptr && found.Canonical[0] != 0)
-            CopyName(canonicalName, found.Canonical);
+            CopyName(canonicalName, found.Canonical, canonicalCapacity);
     }
     if (expandedFromMacro != nullptr)
         *expandedFromMacro = expansion[0] != 0 ? 1 : 0;
     return result;
-}
-
-int FormatHostAddress(const HostAddress *address, wchar_t *text)
-{
-    if (address == nullptr || text == nullptr)
-        return -1;
-    DWORD length;
-    if (address->Generic.sa_family == FAMILY_IPV4)
-        length = sizeof(SOCKADDR_IN);
-    else if (address->Generic.sa_family == FAMILY_IPV6)
-        length = sizeof(SOCKADDR_IN6);
-    else
-        return 1;
-    DWORD capacity = 128;
-    return SYS(WSAAddressToStringW)(const_cast<SOCKADDR *>(&address->Generic), length, nullptr,
-                                    text, &capacity);
 }

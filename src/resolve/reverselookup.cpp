@@ -4,9 +4,9 @@
 
 #include <string.h>
 
-int ReverseLookup(const HostAddress *address, wchar_t *name)
+int ReverseLookup(const HostAddress *address, wchar_t *name, DWORD capacity)
 {
-    if (address == nullptr || name == nullptr)
+    if (address == nullptr || name == nullptr || capacity == 0)
         return -1;
     int family = address->Generic.sa_family;
     if (family != AF_INET && family != AF_INET6)
@@ -19,7 +19,8 @@ int ReverseLookup(const HostAddress *address, wchar_t *name)
         found[0] == 0)
         return 1;
     found[1024] = 0;
-    wcsncpy(name, found, 1025);
+    wcsncpy(name, found, capacity - 1);
+    name[capacity - 1] = 0;
     return 0;
 }
 

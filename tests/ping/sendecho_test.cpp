@@ -28,19 +28,22 @@ struct Buffers {
 
 int Echo4(Buffers &b, const char *to)
 {
+    HostAddress address = {};
+    address.V4.sin_family = AF_INET;
+    address.V4.sin_addr.s_addr = inet_addr(to);
     HANDLE handle = SYS(IcmpCreateFile)();
-    return SendEcho4(b.request.data(), Size, handle, inet_addr(to), b.reply4.data(),
-                     static_cast<DWORD>(b.reply4.size()), 1500);
+    return SendEcho(&address, handle, b.request.data(), Size, b.reply4.data(),
+                    static_cast<DWORD>(b.reply4.size()), 1500);
 }
 
 int Echo6(Buffers &b)
 {
-    SOCKADDR_IN6 to = {};
-    to.sin6_family = AF_INET6;
-    to.sin6_addr.s6_addr[15] = 1;
+    HostAddress to = {};
+    to.V6.sin6_family = AF_INET6;
+    to.V6.sin6_addr.s6_addr[15] = 1;
     HANDLE handle = SYS(Icmp6CreateFile)();
-    return SendEcho6(&to, b.request.data(), handle, Size, b.reply6.data(),
-                     static_cast<DWORD>(b.reply6.size()), 1500);
+    return SendEcho(&to, handle, b.request.data(), Size, b.reply6.data(),
+                    static_cast<DWORD>(b.reply6.size()), 1500);
 }
 
 struct Case {
@@ -164,16 +167,16 @@ TEST_F(SendEchoTest, ReverseLookupAndDottedAddresses)
 {
     HostAddress address = {};
     wchar_t name[1025] = L"unchanged";
-    EXPECT_EQ(ReverseLookup(&address, name), 1);
-    EXPECT_EQ(ReverseLookup(nullptr, name), -1);
-    EXPECT_EQ(ReverseLookup(&address, nullptr), -1);
+    EXPECT_EQ(ReverseLookup(&address, name, 1025), 1);
+    EXPECT_EQ(ReverseLookup(nullptr, name, 1025), -1);
+    EXPECT_EQ(ReverseLookup(&address, nullptr, 1025), -1);
 
     address.V4.sin_family = AF_INET;
     address.V4.sin_addr.s_addr = inet_addr("127.0.0.1");
-    EXPECT_EQ(ReverseLookup(&address, name), 1);
+    EXPECT_EQ(ReverseLookup(&address, name, 1025), 1);
     EXPECT_WTEXT(L"unchanged", name);
     world.ReverseName = L"loopback.test";
-    EXPECT_EQ(ReverseLookup(&address, name), 0);
+    EXPECT_EQ(ReverseLookup(&address, name, 1025), 0);
     EXPECT_WTEXT(L"loopback.test", name);
 
     struct { const wchar_t *text; bool dotted; } cases[] = {

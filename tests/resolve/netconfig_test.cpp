@@ -1,6 +1,7 @@
 // The configuration lookups, keyword matching and expansion over faked adapter data.
 #include "fakenet.h"
 #include "netinfo/netconfig.h"
+#include "base/hostaddress.h"
 
 #include <string.h>
 

@@ -1,6 +1,7 @@
 // PingOnce: both echo paths with a faked ICMP helper, and real echoes to loopback.
 #include "fakenet.h"
 #include "resolve/pingonce.h"
+#include "base/hostaddress.h"
 
 #include <io.h>
 #include <stdio.h>
@@ -257,21 +258,21 @@ TEST_F(PingOnceTest, Flag128PrintsTheAddress)
     EXPECT_EQ(outcome, -3);
 }
 
-TEST_F(PingOnceTest, FormatIPv6)
+TEST_F(PingOnceTest, FormatHostAddressOfAnIPv6Address)
 {
-    SOCKADDR_IN6 address;
+    HostAddress address;
     wchar_t text[128];
     memset(&address, 0, sizeof address);
-    EXPECT_EQ(FormatIPv6(nullptr, text), -1);
-    EXPECT_EQ(FormatIPv6(&address, nullptr), -1);
+    EXPECT_EQ(FormatHostAddress(nullptr, text, 128), -1);
+    EXPECT_EQ(FormatHostAddress(&address, nullptr, 128), -1);
     wcscpy(text, L"untouched");
-    address.sin6_family = AF_INET;
-    EXPECT_EQ(FormatIPv6(&address, text), 1);
+    address.Generic.sa_family = AF_UNSPEC;
+    EXPECT_EQ(FormatHostAddress(&address, text, 128), 1);
     EXPECT_WTEXT(L"untouched", text);
-    address.sin6_family = AF_INET6;
-    address.sin6_addr.s6_addr[0] = 0xfd;
-    address.sin6_addr.s6_addr[15] = 0x81;
-    EXPECT_EQ(FormatIPv6(&address, text), 0);
+    address.V6.sin6_family = AF_INET6;
+    address.V6.sin6_addr.s6_addr[0] = 0xfd;
+    address.V6.sin6_addr.s6_addr[15] = 0x81;
+    EXPECT_EQ(FormatHostAddress(&address, text, 128), 0);
     EXPECT_WTEXT(L"fd00::81", text);
 }
 

@@ -36,7 +36,8 @@ protected:
     {
         memset(&address_, 0, sizeof address_);
         *result = ResolveHost(text, &address_, static_cast<unsigned char>(preferred),
-                              static_cast<unsigned char>(second), canonical, macro);
+                              static_cast<unsigned char>(second), canonical,
+                              canonical != nullptr ? 1025 : 0, macro);
         if (address_.Generic.sa_family == 0)
             return "";
         return AddressText(&address_.Generic);
@@ -58,10 +59,10 @@ TEST_F(ResolveHostTest, ArgumentChecks)
     HostAddress address;
     memset(&address, 0, sizeof address);
     int macro = 5;
-    EXPECT_EQ(ResolveHost(nullptr, &address, 2, 23, nullptr, &macro), -1);
-    EXPECT_EQ(ResolveHost(L"v4only", nullptr, 2, 23, nullptr, &macro), -1);
-    EXPECT_EQ(ResolveHost(L"v4only", &address, 0, 23, nullptr, &macro), -2);
-    EXPECT_EQ(ResolveHost(L"v4only", &address, 6, 2, nullptr, &macro), -2);
+    EXPECT_EQ(ResolveHost(nullptr, &address, 2, 23, nullptr, 0, &macro), -1);
+    EXPECT_EQ(ResolveHost(L"v4only", nullptr, 2, 23, nullptr, 0, &macro), -1);
+    EXPECT_EQ(ResolveHost(L"v4only", &address, 0, 23, nullptr, 0, &macro), -2);
+    EXPECT_EQ(ResolveHost(L"v4only", &address, 6, 2, nullptr, 0, &macro), -2);
     EXPECT_EQ(macro, 5) << "the macro flag is set only after the argument checks";
     EXPECT_EQ(g_sysCallCount[SYS_GetAddrInfoW], 0u) << "nothing is looked up";
     EXPECT_EQ(address.Generic.sa_family, 0);
@@ -293,32 +294,32 @@ TEST_F(FormatHostAddressTest, PlatformText)
 {
     HostAddress address;
     wchar_t text[128];
-    EXPECT_EQ(FormatHostAddress(nullptr, text), -1);
+    EXPECT_EQ(FormatHostAddress(nullptr, text, 128), -1);
     memset(&address, 0, sizeof address);
-    EXPECT_EQ(FormatHostAddress(&address, nullptr), -1);
+    EXPECT_EQ(FormatHostAddress(&address, nullptr, 128), -1);
 
     wcscpy(text, L"untouched");
-    EXPECT_EQ(FormatHostAddress(&address, text), 1);
+    EXPECT_EQ(FormatHostAddress(&address, text, 128), 1);
     address.Generic.sa_family = AF_INET6 + 1;
-    EXPECT_EQ(FormatHostAddress(&address, text), 1);
+    EXPECT_EQ(FormatHostAddress(&address, text, 128), 1);
     EXPECT_WTEXT(L"untouched", text);
 
     memset(&address, 0, sizeof address);
     address.V4.sin_family = AF_INET;
     address.V4.sin_addr.s_addr = htonl(0xC0A80101);
-    EXPECT_EQ(FormatHostAddress(&address, text), 0);
+    EXPECT_EQ(FormatHostAddress(&address, text, 128), 0);
     EXPECT_WTEXT(L"192.168.1.1", text);
 
     memset(&address, 0, sizeof address);
     address.V6.sin6_family = AF_INET6;
     address.V6.sin6_addr.s6_addr[15] = 1;
-    EXPECT_EQ(FormatHostAddress(&address, text), 0);
+    EXPECT_EQ(FormatHostAddress(&address, text, 128), 0);
     EXPECT_WTEXT(L"::1", text);
 
     address.V6.sin6_addr.s6_addr[0] = 0xfe;
     address.V6.sin6_addr.s6_addr[1] = 0x80;
     address.V6.sin6_scope_id = 3;
-    EXPECT_EQ(FormatHostAddress(&address, text), 0);
+    EXPECT_EQ(FormatHostAddress(&address, text, 128), 0);
     EXPECT_WTEXT(L"fe80::1%3", text);
 }
 
