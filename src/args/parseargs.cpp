@@ -20,8 +20,7 @@ static void ClearArgTable(void)
 static int ReportOverflow(int used)
 {
     ClearArgTable();
-    ErrorPrefix();
-    Qprintf(StdErr(), L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", used, MAX_ARG_LEN);
+    ReportError(L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", used, MAX_ARG_LEN);
     return -1;
 }
 

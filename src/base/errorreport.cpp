@@ -1,6 +1,6 @@
 // errorprefix.cpp - the prefix every error message of the plugin begins with.
+#include "base/errorreport.h"
 #include "base/plugin.h"
-#include "base/hostapi.h"
 
 #include <string.h>
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sys/syscalls.h"
+#include "base/errorreport.h"
 
 // Exported entries: plain C names, standard calling convention.  The x86
 // link strips the "@n" decoration (see CMakeLists.txt).
@@ -23,12 +24,6 @@ extern HMIDIOUT MidiOut;
 extern OSVERSIONINFOW OsVersion;
 extern HANDLE ConsoleOut;
 
-// Writes "Sonaro plugin: " (and inside a batch file its name and line) to
-// standard error; every error message follows it.  Returns 0.
-int ErrorPrefix(void);
-
-// The standard-error handle every error message is written to.
-HANDLE StdErr(void);
 
 // Usage texts, exactly as the commands print them for "/?".
 extern const wchar_t SonaroUsageText[];

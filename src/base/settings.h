@@ -4,6 +4,8 @@
 #include "sys/syscalls.h"
 
 #define SONARO_SETTINGS_KEY L"Software\\OrvelPlugins\\Sonaro"
+// Characters of a text setting with its terminator.
+#define SETTING_TEXT_CAPACITY 1025
 
 // The value under the current user, else the local machine, when it is a
 // REG_DWORD within min and max; the default otherwise.

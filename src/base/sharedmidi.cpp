@@ -5,6 +5,7 @@
 #include "base/sharedmidi.h"
 #include "base/plugin.h"
 #include "base/settings.h"
+#include "base/regvalue.h"
 
 #include <stdint.h>
 #include <string.h>
@@ -49,9 +50,9 @@ static HKEY OpenSharedMidiKey(const wchar_t *name)
 // A record value: its number, or 0 when missing or not a REG_DWORD.
 static DWORD ReadRecordValue(HKEY key, const wchar_t *name)
 {
-    DWORD value = 0, type = 0, size = sizeof value;
-    if (SYS(RegQueryValueExW)(key, name, nullptr, &type, reinterpret_cast<BYTE *>(&value),
-                              &size) != ERROR_SUCCESS || type != REG_DWORD)
+    DWORD value = 0;
+    if (ReadRegistryValue(key, name, REG_DWORD, &value, sizeof value, 0, nullptr) !=
+        ERROR_SUCCESS)
         return 0;
     return value;
 }

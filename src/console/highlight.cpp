@@ -1,5 +1,6 @@
 // highlight.cpp - choosing the six list colours from the Highlight setting.
 #include "console/highlight.h"
+#include "base/regvalue.h"
 #include "console/conlist.h"
 #include "base/hostapi.h"
 #include "sys/syscalls.h"
@@ -17,34 +18,11 @@ int ReadHighlightValue(const wchar_t *keyName, wchar_t *buffer, HKEY root)
     if (keyName == nullptr || keyName[0] == 0 || buffer == nullptr)
         return -1;
     buffer[0] = 0;
-
-    HKEY key = nullptr;
-    LSTATUS status = SYS(RegOpenKeyExW)(root, keyName, 0, KEY_READ, &key);
-    if (status != ERROR_SUCCESS)
-        return static_cast<int>(status);
-
-    DWORD type = 0;
-    DWORD size = HIGHLIGHT_CAPACITY * sizeof(wchar_t);
-    status = SYS(RegQueryValueExW)(key, L"Highlight", nullptr, &type,
-                                   reinterpret_cast<BYTE *>(buffer), &size);
-    SYS(RegCloseKey)(key);
-
-    int result = ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS) {
-        result = static_cast<int>(status);
-    } else if (type != REG_SZ) {
-        result = ERROR_INVALID_DATA;
-    } else {
-        // The value need not carry its terminator: end it inside the data
-        // and inside the buffer.
-        size_t chars = size / sizeof(wchar_t);
-        buffer[chars < HIGHLIGHT_CAPACITY ? chars : HIGHLIGHT_CAPACITY - 1] = 0;
-        if (buffer[0] == 0)
-            result = ERROR_NO_DATA;
-    }
-    if (result != ERROR_SUCCESS)
-        buffer[0] = 0;
-    return result;
+    // The value need not carry its terminator: it ends inside the data and
+    // inside the buffer.
+    return static_cast<int>(ReadRegistryKeyValue(root, keyName, L"Highlight", REG_SZ, buffer,
+                                                 HIGHLIGHT_CAPACITY * sizeof(wchar_t),
+                                                 REGVALUE_END_AT_DATA, nullptr));
 }
 
 // The first non-empty Highlight text: environment, then the plugin's key and

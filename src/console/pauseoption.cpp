@@ -22,8 +22,7 @@ static int RefuseToken(wchar_t *token, const wchar_t *format)
     size_t length = wcsnlen(token, MAX_ARG_LEN);
     for (size_t i = 0; i < length; i++)
         token[i] = towupper(token[i]);
-    ErrorPrefix();
-    Qprintf(StdErr(), format, token);
+    ReportError(format, token);
     return 1;
 }
 
@@ -71,8 +70,7 @@ int ParsePauseOption(wchar_t *token, int *requestedLines)
             if (ParseNumber(p, &end, &count) != 0)
                 return RefuseToken(token, L"Bad pause lines: \"%s\"\r\n");
             if (count > 1000) {
-                ErrorPrefix();
-                Qprintf(StdErr(), L"Pause lines must be 0 - 1000: %u\r\n", count);
+                ReportError(L"Pause lines must be 0 - 1000: %u\r\n", count);
                 return 1;
             }
             lines = static_cast<int>(count);

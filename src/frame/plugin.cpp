@@ -61,8 +61,7 @@ SONARO_EXPORT int WINAPI InitializePlugin(void)
 {
     memset(&WinsockData, 0, sizeof WinsockData);
     if (SYS(WSAStartup)(MAKEWORD(1, 1), &WinsockData) != 0) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Unable to initialize WinSock API!\r\n");
+        ReportError(L"Unable to initialize WinSock API!\r\n");
         return 1;
     }
 
@@ -71,8 +70,7 @@ SONARO_EXPORT int WINAPI InitializePlugin(void)
     } else {
         MidiOut = OpenSharedMidi();
         if (MidiOut == nullptr) {
-            ErrorPrefix();
-            Qprintf(StdErr(), L"Unable to open MIDI handle!\r\n");
+            ReportError(L"Unable to open MIDI handle!\r\n");
             SYS(WSACleanup)();
             return 1;
         }

@@ -69,8 +69,7 @@ static int UnknownOption(wchar_t *token)
 {
     for (wchar_t *p = token; *p != 0; p++)
         *p = towupper(*p);
-    ErrorPrefix();
-    Qprintf(StdErr(), L"Unknown option: \"%s\"\r\n", token);
+    ReportError(L"Unknown option: \"%s\"\r\n", token);
     return 1;
 }
 

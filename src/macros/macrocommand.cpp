@@ -25,8 +25,7 @@ struct MacroCommand {
 static int ReportArgument(int index, const wchar_t *format)
 {
     UpperCaseArgument(index);
-    ErrorPrefix();
-    Qprintf(StdErr(), format, ArgTable.Argument[index]);
+    ReportError(format, ArgTable.Argument[index]);
     return 1;
 }
 
@@ -87,8 +86,7 @@ static int HandleMacroArgument(int index, MacroCommand *command)
 
     if (*p == 0) {
         if (AppendMatchEntry(&command->Matches, numbered ? number : 0, name) != 0) {
-            ErrorPrefix();
-            Qprintf(StdErr(), L"Error allocating match entry\r\n");
+            ReportError(L"Error allocating match entry\r\n");
             return 2;
         }
         return GO_ON;
@@ -98,16 +96,14 @@ static int HandleMacroArgument(int index, MacroCommand *command)
 
     wchar_t *value = argument + (p + 1 - argument);
     if (!numbered && !IsValidMacroName(name)) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Bad macro name: \"#%s\"\r\n", name);
+        ReportError(L"Bad macro name: \"#%s\"\r\n", name);
         return 1;
     }
     // Lookups and the listing read at most 1024 characters: a longer text
     // could be stored but never used, whichever kind of macro it is.
     if (wcslen(value) > MACRO_TEXT_MAX) {
         UpperCaseArgument(index);
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Hostname too long: \"%s\"\r\n", value);
+        ReportError(L"Hostname too long: \"%s\"\r\n", value);
         return 1;
     }
     // A failed write still counts as a change, as the user asked for one.

@@ -33,8 +33,7 @@ SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
     if (iswalpha(*rest)) {
         if (!IsValidMacroName(rest)) {
             UpperCaseText(rest);
-            ErrorPrefix();
-            Qprintf(StdErr(), L"Bad macro name: \"#%s\"\r\n", rest);
+            ReportError(L"Bad macro name: \"#%s\"\r\n", rest);
             return -1;
         }
         // The work copy frees the buffer for the result.
@@ -48,8 +47,7 @@ SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
     }
 
     if (*rest == 0) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Missing macro name\r\n");
+        ReportError(L"Missing macro name\r\n");
         return -1;
     }
 
@@ -61,7 +59,6 @@ SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
     }
 
     UpperCaseText(buffer);
-    ErrorPrefix();
-    Qprintf(StdErr(), L"Bad macro number: \"%s\"\r\n", buffer);
+    ReportError(L"Bad macro number: \"%s\"\r\n", buffer);
     return -1;
 }

@@ -6,14 +6,13 @@
 #include "base/hostapi.h"
 #include "base/plugin.h"
 #include "base/settings.h"
+#include "base/regvalue.h"
 #include "sys/syscalls.h"
 
 #include <stdint.h>
 #include <string.h>
 #include <wctype.h>
 
-#define VALUE_NAME_CAPACITY 1025                    // 1024 characters and the terminator
-#define VALUE_DATA_BYTES ((MACRO_TEXT_MAX + 1) * 2)  // 2050: what a lookup reads too
 
 int CompareMacroEntries(const MacroListEntry *a, const MacroListEntry *b)
 {
@@ -84,27 +83,23 @@ static bool TakeMacro(const wchar_t *valueName, const wchar_t *data,
 static int CollectMacros(HKEY key, const MacroMatchEntry *matches, MacroListEntry *table,
                          DWORD capacity, int *widest)
 {
-    wchar_t valueName[VALUE_NAME_CAPACITY];
+    wchar_t valueName[LISTED_VALUE_NAME_CAPACITY];
     wchar_t data[MACRO_TEXT_MAX + 1];
     DWORD taken = 0;
     *widest = 0;
 
     // Values added since the key was counted are left out: the table is full.
     for (DWORD index = 0; taken < capacity; index++) {
-        DWORD nameLength = VALUE_NAME_CAPACITY;
-        DWORD dataBytes = VALUE_DATA_BYTES;
-        DWORD type = 0;
-        memset(data, 0, sizeof data);
-        LSTATUS status = SYS(RegEnumValueW)(key, index, valueName, &nameLength, nullptr, &type,
-                                            reinterpret_cast<BYTE *>(data), &dataBytes);
+        // Any type and an empty text are listed as they are.
+        LONG status = ReadRegistryValueAt(key, index, valueName, LISTED_VALUE_NAME_CAPACITY,
+                                          REG_SZ, data, MACRO_DATA_BYTES,
+                                          REGVALUE_ANY_TYPE | REGVALUE_EMPTY_OK);
         // A value too big for the buffers (another tool's, or no macro at
         // all) is passed over; the ones after it still count.
         if (status == ERROR_MORE_DATA)
             continue;
         if (status != ERROR_SUCCESS)
             break;
-        valueName[VALUE_NAME_CAPACITY - 1] = 0;
-        data[MACRO_TEXT_MAX] = 0;
         if (!TakeMacro(valueName, data, matches, &table[taken]))
             continue;
         if (table[taken].Width > *widest)
@@ -150,8 +145,7 @@ static int ListOpenKey(HKEY key, const MacroMatchEntry *matches)
     if (valueCount <= SIZE_MAX / sizeof(MacroListEntry))
         table = static_cast<MacroListEntry *>(SYS(malloc)(valueCount * sizeof(MacroListEntry)));
     if (table == nullptr) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Error allocating sort buffer for macros.\r\n");
+        ReportError(L"Error allocating sort buffer for macros.\r\n");
         return -1;
     }
 

@@ -1,12 +1,8 @@
 // macrolist.h - the match list and the macro listing of SONAROMACRO.
 #pragma once
 
-#include "sys/winhdr.h"
+#include "macros/macrostore.h"
 
-#define MACRO_VALUE_PREFIX L"Host-"
-#define MACRO_VALUE_PREFIX_LENGTH 5
-#define MACRO_TEXT_MAX 1024        // characters of a macro's text
-#define MACRO_NAME_MAX 10          // characters of a macro name
 #define MACRO_PATTERN_MAX 1023     // characters kept of a name argument
 
 // One number or name pattern given on the command line, in argument order.

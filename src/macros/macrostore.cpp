@@ -2,34 +2,28 @@
 #include "macros/macrostore.h"
 #include "args/parseargs.h"
 #include "base/settings.h"
+#include "base/regvalue.h"
 #include "netinfo/netconfig.h"
 #include "sys/syscalls.h"
 
 #include <string.h>
 #include <wctype.h>
 
-#define MACRO_PREFIX L"Host-"
-#define MACRO_PREFIX_LENGTH 5
-#define MACRO_TEXT_CAPACITY 1025               // 1024 characters and the terminator
-#define MACRO_DATA_BYTES (MACRO_TEXT_CAPACITY * 2)  // the most a lookup reads
-#define MACRO_NAME_MAX 10
-// A value name: the prefix and a name the caller vouches for, bounded.
-#define VALUE_NAME_CAPACITY (MACRO_PREFIX_LENGTH + MACRO_TEXT_CAPACITY)
 
 static void NumberedValueName(unsigned number, wchar_t *valueName)
 {
-    wsprintfW(valueName, L"%s%u", MACRO_PREFIX, number);
+    wsprintfW(valueName, L"%s%u", MACRO_VALUE_PREFIX, number);
 }
 
 // False when the name does not fit: a truncated name would be another macro.
 static bool NamedValueName(const wchar_t *name, wchar_t *valueName)
 {
     size_t length = wcslen(name);
-    if (length >= VALUE_NAME_CAPACITY - MACRO_PREFIX_LENGTH)
+    if (length >= MACRO_VALUE_NAME_CAPACITY - MACRO_VALUE_PREFIX_LENGTH)
         return false;
-    wcscpy(valueName, MACRO_PREFIX);
+    wcscpy(valueName, MACRO_VALUE_PREFIX);
     for (size_t i = 0; i <= length; i++)
-        valueName[MACRO_PREFIX_LENGTH + i] = towupper(name[i]);
+        valueName[MACRO_VALUE_PREFIX_LENGTH + i] = towupper(name[i]);
     return true;
 }
 
@@ -56,20 +50,11 @@ static int WriteMacro(const wchar_t *valueName, const wchar_t *text)
 // is written only then.
 static int ReadMacro(const wchar_t *valueName, wchar_t *output)
 {
-    HKEY key = nullptr;
-    if (SYS(RegOpenKeyExW)(HKEY_CURRENT_USER, SONARO_SETTINGS_KEY, 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return 1;
     wchar_t data[MACRO_TEXT_CAPACITY];
-    memset(data, 0, sizeof data);
-    DWORD type = 0;
-    DWORD size = MACRO_DATA_BYTES;
-    LSTATUS status = SYS(RegQueryValueExW)(key, valueName, nullptr, &type,
-                                           reinterpret_cast<BYTE *>(data), &size);
-    SYS(RegCloseKey)(key);
-    if (status != ERROR_SUCCESS || type != REG_SZ || data[0] == 0)
+    if (ReadRegistryKeyValue(HKEY_CURRENT_USER, SONARO_SETTINGS_KEY, valueName, REG_SZ, data,
+                             MACRO_DATA_BYTES, 0, nullptr) != ERROR_SUCCESS)
         return 1;
-    size_t length = wcsnlen(data, MACRO_TEXT_CAPACITY - 1);
+    size_t length = wcslen(data);
     memcpy(output, data, length * sizeof(wchar_t));
     output[length] = 0;
     return 0;
@@ -77,7 +62,7 @@ static int ReadMacro(const wchar_t *valueName, wchar_t *output)
 
 int SetNumberedMacro(unsigned number, const wchar_t *text)
 {
-    wchar_t valueName[VALUE_NAME_CAPACITY];
+    wchar_t valueName[MACRO_VALUE_NAME_CAPACITY];
     NumberedValueName(number, valueName);
     return WriteMacro(valueName, text);
 }
@@ -86,7 +71,7 @@ int SetNamedMacro(const wchar_t *name, const wchar_t *text)
 {
     if (name == nullptr || name[0] == 0)
         return -1;
-    wchar_t valueName[VALUE_NAME_CAPACITY];
+    wchar_t valueName[MACRO_VALUE_NAME_CAPACITY];
     if (!NamedValueName(name, valueName))
         return 1;
     return WriteMacro(valueName, text);
@@ -96,7 +81,7 @@ int LookupNumberedMacro(unsigned number, wchar_t *output)
 {
     if (output == nullptr)
         return -1;
-    wchar_t valueName[VALUE_NAME_CAPACITY];
+    wchar_t valueName[MACRO_VALUE_NAME_CAPACITY];
     NumberedValueName(number, valueName);
     return ReadMacro(valueName, output);
 }
@@ -105,7 +90,7 @@ int LookupNamedMacro(const wchar_t *name, wchar_t *output)
 {
     if (name == nullptr || output == nullptr || !iswalpha(name[0]))
         return -1;
-    wchar_t valueName[VALUE_NAME_CAPACITY];
+    wchar_t valueName[MACRO_VALUE_NAME_CAPACITY];
     if (!NamedValueName(name, valueName))
         return 1;
     return ReadMacro(valueName, output);

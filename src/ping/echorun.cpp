@@ -48,8 +48,7 @@ static const struct {
 
 static int SetUpFailure(EchoRun *run, const wchar_t *message)
 {
-    ErrorPrefix();
-    Qprintf(StdErr(), L"%s", message);
+    ReportError(L"%s", message);
     PlayOpErrorDrum(*run->Options);
     run->Result = 2;
     return 1;
@@ -217,8 +216,7 @@ static void PingHost(EchoRun *run, const wchar_t *hostText)
     // A family whose handle is not open cannot be pinged either.
     const EchoChannel *channel = ChannelFor(run, run->Address.Generic.sa_family);
     if (channel == nullptr) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Can\x2019t find an address for host %s.\r\n", hostText);
+        ReportError(L"Can\x2019t find an address for host %s.\r\n", hostText);
         PlayOpErrorDrum(*options);
         run->Result = 2;
         return;
@@ -240,8 +238,7 @@ int RunEchoes(PingOptions *options)
     wchar_t defaultHost[1025];
     memset(defaultHost, 0, sizeof defaultHost);
     if (options->HostCount == 0 && ReadSettingString(defaultHost) == 0) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Missing host name.\r\n");
+        ReportError(L"Missing host name.\r\n");
         return 1;
     }
 

@@ -68,14 +68,12 @@ int ReadOptionValue(int *index, const wchar_t *missingMessage, DWORD *value)
     }
 
     if (text == nullptr || text[0] == 0) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"%s", missingMessage);
+        ReportError(L"%s", missingMessage);
         return 1;
     }
     if (ParseNumber(text, nullptr, value) != 0) {
         UpperCaseArgument(holder);
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Bad value: \"%s\"\r\n", ArgTable.Argument[holder]);
+        ReportError(L"Bad value: \"%s\"\r\n", ArgTable.Argument[holder]);
         return 1;
     }
     return 0;
@@ -140,12 +138,11 @@ static int ApplyValuedOption(const ValuedOption &option, PingOptions *options, i
     bool inRange = option.Form == RANGE_NONE || (value >= option.Low && value <= option.High) ||
                    (option.ZeroAccepted && value == 0);
     if (!inRange) {
-        ErrorPrefix();
         if (option.Form == RANGE_VALUE)
-            Qprintf(StdErr(), option.RangeMessage, static_cast<unsigned>(value));
+            ReportError(option.RangeMessage, static_cast<unsigned>(value));
         else
-            Qprintf(StdErr(), option.RangeMessage, static_cast<unsigned>(option.Low),
-                    static_cast<unsigned>(option.High), static_cast<unsigned>(value));
+            ReportError(option.RangeMessage, static_cast<unsigned>(option.Low),
+                        static_cast<unsigned>(option.High), static_cast<unsigned>(value));
         return 1;
     }
     option.Store(options, value);
@@ -222,8 +219,7 @@ bool ApplyPingOptions(PingOptions *options, int *result)
 
         if (token[0] == L'/' || token[0] == L'-') {
             UpperCaseArgument(i);
-            ErrorPrefix();
-            Qprintf(StdErr(), L"Unknown option: \"%s\"\r\n", ArgTable.Argument[i]);
+            ReportError(L"Unknown option: \"%s\"\r\n", ArgTable.Argument[i]);
             *result = 1;
             return false;
         }

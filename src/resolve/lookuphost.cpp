@@ -50,8 +50,7 @@ SONARO_EXPORT int WINAPI f_lookuphost(wchar_t *buffer)
     DWORD selector;
     const wchar_t *host = SplitSelector(buffer, &selector);
     if (*host == 0) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Missing hostname\r\n");
+        ReportError(L"Missing hostname\r\n");
         return -1;
     }
     unsigned char preferred, second;

@@ -17,8 +17,7 @@ static int ServerFunction(wchar_t *buffer, ServerLookup lookup)
     ParseArgs(PARSE_COMMAS | PARSE_UPPER, buffer);
     if (ArgTable.Count > 0 && ArgTable.Argument[0] != nullptr && ArgTable.Length[0] > 0) {
         if (ParseNumber(ArgTable.Argument[0], nullptr, &index) != 0) {
-            ErrorPrefix();
-            Qprintf(StdErr(), L"Bad index value: \"%s\"\r\n", ArgTable.Argument[0]);
+            ReportError(L"Bad index value: \"%s\"\r\n", ArgTable.Argument[0]);
             return -1;
         }
     }

@@ -47,13 +47,11 @@ static bool ReadNumericArgs(PingTimeArgs *args)
         DWORD value;
         if (ParseNumber(ArgTable.Argument[index], nullptr, &value) != 0) {
             UpperCaseArgument(index);
-            ErrorPrefix();
-            Qprintf(StdErr(), rule->BadValue, ArgTable.Argument[index]);
+            ReportError(rule->BadValue, ArgTable.Argument[index]);
             return false;
         }
         if (rule->OutOfRange != nullptr && (value < rule->Minimum || value > rule->Maximum)) {
-            ErrorPrefix();
-            Qprintf(StdErr(), rule->OutOfRange, rule->Minimum, rule->Maximum, value);
+            ReportError(rule->OutOfRange, rule->Minimum, rule->Maximum, value);
             return false;
         }
         *fields[i] = value;
@@ -68,8 +66,7 @@ SONARO_EXPORT int WINAPI f_pingtime(wchar_t *buffer)
     PingTimeArgs args = {60, 64, DefaultTtl(), 0};
     ParseArgs(PARSE_COMMAS, buffer);
     if (ArgTable.Count < 1 || ArgTable.Argument[0] == nullptr || ArgTable.Length[0] == 0) {
-        ErrorPrefix();
-        Qprintf(StdErr(), L"Missing hostname\r\n");
+        ReportError(L"Missing hostname\r\n");
         return -1;
     }
     if (!ReadNumericArgs(&args))
