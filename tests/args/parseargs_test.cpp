@@ -63,6 +63,7 @@ using ParseArgsTest = SysTest;
 TEST_F(ParseArgsTest, SplitsAsTheCallersExpect)
 {
     for (const TokenCase &c : TokenCases) {
+        SCOPED_TRACE(TableRow(TokenCases, c));
         int count = ParseArgs(c.flags, c.text);
         std::string actual = Joined(Arguments());
         EXPECT_EQ(count, ArgTable.Count);
@@ -170,6 +171,7 @@ TEST_F(ParseArgsTest, ParseNumberCases)
         { L"", false, -1, 0, 0 },
     };
     for (const NumberCase &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         DWORD value = 12345;
         const wchar_t *end = nullptr;
         int result = ParseNumber(c.text, c.withEnd ? &end : nullptr, &value);

@@ -1,5 +1,5 @@
 // EchoControlC: the echo colour on each background, and a console it cannot read.
-#include "fakeconsole.h"
+#include "fakeworld.h"
 #include "base/hostapi.h"
 #include "base/plugin.h"
 
@@ -24,6 +24,7 @@ TEST_F(EchoTest, EchoColourStandsOutAndIsUndone)
         { 0x4007, "C0E [\r ^C \n] C4007" },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         Fake.log.clear();
         Fake.attribute = c.current;
         EXPECT_EQ(EchoControlC(), -3);

@@ -29,6 +29,7 @@ BOOL WINAPI ModeLeftAlone(HANDLE, LPDWORD)
 void ClearHighlightValues()
 {
     for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
+        SCOPED_TRACE(::testing::Message() << root);
         DeleteRegistryValue(root, PluginKey, L"Highlight");
         DeleteRegistryValue(root, ParentKey, L"Highlight");
     }
@@ -144,6 +145,7 @@ TEST_F(HighlightTest, SourcesInOrder)
         { nullptr, nullptr, nullptr, nullptr, "0F" },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearHighlightValues();
         if (c.userPlugin)
             SetRegistryString(HKEY_CURRENT_USER, PluginKey, L"Highlight", c.userPlugin);
@@ -189,6 +191,7 @@ TEST_F(HighlightTest, NoColoursWithoutAConsole)
 TEST_F(HighlightTest, NoColoursWhenForegroundEqualsBackground)
 {
     for (int attribute : { 0x00, 0x77, 0xFF, 0x11 }) {
+        SCOPED_TRACE(::testing::Message() << attribute);
         EXPECT_EQ(FromEnvironment(attribute, nullptr), NoColours) << attribute;
         EXPECT_EQ(FromEnvironment(attribute, L"0x1E"), NoColours) << attribute;
     }

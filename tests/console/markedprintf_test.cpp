@@ -1,5 +1,5 @@
 // MarkedPrintf: plain and colour output, codes, line ends, allocation failure.
-#include "fakeconsole.h"
+#include "fakeworld.h"
 #include "base/hostapi.h"
 
 #include <vector>
@@ -49,6 +49,7 @@ TEST_F(MarkedPrintfTest, PlainModeLineEnds)
         { L"\x12\x11", L"", 0 },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         long before = HostWriteCalls();
         EXPECT_EQ(MarkedPrintf(L"%s", c.text), 0) << Escaped(c.text);
@@ -83,6 +84,7 @@ TEST_F(MarkedPrintfTest, ColourModeRunsAndRestore)
         { L"\n\n", L"A07 A07", L"\r\n\r\n" },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         Fake.log.clear();
         ClearCaptured();
         ResetListOutput();

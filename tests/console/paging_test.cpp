@@ -1,5 +1,5 @@
 // Page prompt, its keys and time-out, Control-C during a listing, page length.
-#include "fakeconsole.h"
+#include "fakeworld.h"
 
 #include <thread>
 
@@ -60,6 +60,7 @@ TEST_F(PagingTest, KeysAtThePrompt)
         { 3, -3, 0, 23, true },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ResetListOutput();
         Fake.log.clear();
         Fake.keys.clear();
@@ -167,6 +168,7 @@ TEST_F(PagingTest, WaitForKeyTimesOut)
         { 0xFFFFFFF0u, 0xF, 0x20, 1 },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         Fake.keys.clear();
         Fake.polls = 0;
         Fake.sleeps = 0;
@@ -222,6 +224,7 @@ TEST_F(PagingTest, ControlCBetweenLinesFromAnotherThread)
 TEST_F(PagingTest, HandlerTakesOnlyControlCAndBreak)
 {
     for (DWORD event : { CTRL_CLOSE_EVENT, CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT }) {
+        SCOPED_TRACE(::testing::Message() << event);
         EXPECT_EQ(ListCtrlHandler(event), FALSE);
         EXPECT_EQ(ListBreakFlag, 0);
     }
@@ -278,6 +281,7 @@ TEST_F(PagingTest, PageLengthFromTheWindow)
         { 100, 50, 50 }, { 100, -1, 98 }, { 101, 50, 0 },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         Fake.windowRows = c.rows;
         PageLength = LinesLeft = 77;
         StartPaging(c.requested);

@@ -1,5 +1,5 @@
 // ParsePauseOption: accepted forms and the four messages.
-#include "fakeconsole.h"
+#include "fakeworld.h"
 
 using PauseOptionTest = ConsoleTest;
 
@@ -27,6 +27,7 @@ TEST_F(PauseOptionTest, AcceptedForms)
         { L"/P4294967295m", -1, 4294967295u },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         wchar_t token[64];
         wcscpy(token, c.token);
         int lines = 12345;
@@ -76,6 +77,7 @@ TEST_F(PauseOptionTest, RefusedForms)
         { L"/p,99999999999", L"Bad pause lines: \"/P,99999999999\"\r\n" },
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         wchar_t token[64];
         wcscpy(token, c.token);

@@ -2,6 +2,7 @@
 // plugin's ExpandVariables sees: variables, functions, %%, failures, batch
 // variables in scripts, long lines.
 #include "fakeshell.h"
+#include "testsupport.h"
 
 TEST(Expansion, Lines)
 {
@@ -35,6 +36,7 @@ TEST(Expansion, Lines)
         {L"echo %@fakelong[3]%@fakelong[2]", "xxxxx"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ShellResult r = RunFake({L"-c", c.line},
                                 {{L"FAKE_ENV", L"Env Value"},
                                  {L"FAKE_PCT", L"%_batch%%"},
@@ -97,6 +99,7 @@ TEST(Expansion, ThePluginsExpandVariablesStopsAt1024)
         {L"fakeexpand %%@fakelong[600]%%@fakelong[600]", "0 1023", 1023},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ShellResult r = RunFake({L"-c", c.line});
         EXPECT_EQ(r.exitCode, 0u) << Utf8(c.line);
         EXPECT_BYTES(std::string(FAKE_INIT) + c.prefix + " inside [" + std::string(c.xs, 'x') +

@@ -47,6 +47,7 @@ TEST_F(RealPlugin, NoLoadMessageInAPipeATransientShellOrWithNoLoadMsg)
         {{}, {{L"noloadmsg", L"0"}}, "noloadmsg=0"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         std::vector<std::wstring> args = c.flags;
         args.insert(args.end(), {L"-c", L"echo x"});
         ShellResult r = RunShell(args, WithNoMidi(c.env));
@@ -118,6 +119,7 @@ TEST_F(RealPlugin, UsageTexts)
         {L"usage @lookuphost", ""},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ShellResult r = RunShell({L"--pipe", L"-c", c.line}, WithNoMidi());
         EXPECT_EQ(r.exitCode, 0u) << Utf8(c.line);
         EXPECT_BYTES(c.out, r.out) << Utf8(c.line);

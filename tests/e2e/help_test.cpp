@@ -84,6 +84,7 @@ TEST_F(HelpCommand, UsageErrorsAndQuitWithoutViewer)
         {L"sonarohelp /q", 0, "", ""},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ShellResult r = RunShell({L"--pipe", L"-c", c.line}, WithNoMidi());
         EXPECT_EQ(r.exitCode, c.status) << Utf8(c.line);
         EXPECT_BYTES(c.out, r.out) << Utf8(c.line);

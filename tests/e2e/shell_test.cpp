@@ -2,6 +2,7 @@
 // plugin: order of lines, dispatch, built-ins, results and exit status,
 // arguments, and loading failures.
 #include "fakeshell.h"
+#include "testsupport.h"
 
 TEST(Shell, RunsCommandLinesThenTheScriptBetweenLoadAndUnload)
 {
@@ -49,6 +50,7 @@ TEST(Shell, ExitStatus)
         {{L"fakeresult 9", L"echo %@fakefunc[fail]"}, 1, "", "fake: function failed\r\n"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         std::vector<std::wstring> args = Lines(c.lines);
         ShellResult r = RunFake(args);
         std::string what;
@@ -123,6 +125,7 @@ TEST(Shell, PipeAndTransientFlags)
         {{L"--pipe", L"--transient"}, "11"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         std::vector<std::wstring> args = c.flags;
         for (const wchar_t *line : {L"fakeexpand %%[_transient]%%[_pipe]", L"echo %_transient%_pipe"}) {
             args.push_back(L"-c");
@@ -163,6 +166,7 @@ TEST(Shell, BadArgumentsShowTheUsageLine)
         {L"--bogus"}, {L"-c"}, {L"--plugin"}, {L"one.btm", L"two.btm"}, {L"-x"},
     };
     for (const auto &args : bad) {
+        SCOPED_TRACE(TableRow(bad, args));
         ShellResult r = RunShell(args);
         EXPECT_EQ(r.exitCode, 2u) << Utf8(args[0]);
         EXPECT_BYTES("", r.out) << Utf8(args[0]);

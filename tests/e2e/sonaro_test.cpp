@@ -1,5 +1,6 @@
 // SONARO end to end: hostshell.exe with the real DLL and real ICMP to 127.0.0.1.
 #include "shellrun.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,7 @@ TEST(SonaroEndToEnd, OptionErrorsEndTheCommandBeforeAnyEcho)
         { L"sonaro 127.0.0.1 /foo /?", "Unknown option: \"/FOO\"\r\n" },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ShellResult r = Shell({ c.line });
         EXPECT_EQ(r.exitCode, 1u) << Utf8(c.line);
         EXPECT_BYTES(std::string("Sonaro plugin: ") + c.message, r.err);

@@ -90,6 +90,7 @@ TEST_F(CommandTest, OptionFormsTopicsAndSearchTexts)
         {L"/F /S", L"overview.html", 1, L""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         InstallFakes();
         g_fake.Files = {FAKE_BESIDE_DLL};
         AddViewerWindows();
@@ -120,6 +121,7 @@ TEST_F(CommandTest, UnknownOptionsAreRefusedUpperCased)
         {L"/s:net /help", L"/HELP"}, {L"/\"a b\"", L"/A B"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         InstallFakes();
         ClearCaptured();
         std::vector<wchar_t> line(c.line, c.line + wcslen(c.line) + 1);
@@ -225,6 +227,7 @@ TEST_F(CommandTest, ModuleLinesLineUp)
         {L"Empty", "", L""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         PrintModuleVersion(c.name, c.version);
         EXPECT_WTEXT(c.line, CapturedOut()) << Narrow(c.name);
@@ -249,6 +252,7 @@ TEST_F(CommandTest, BuildDates)
         {"Apr 99999999999 2024", 2, L""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         wchar_t output[1024];
         wcscpy(output, L"junk");
         EXPECT_EQ(FormatDateStamp(c.stamp, output), c.result) << c.stamp;
@@ -276,6 +280,7 @@ TEST_F(CommandTest, QuoteIfBlank)
         {std::wstring(8189, L'a') + L" ", 8, std::wstring(8189, L'a') + L" "},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         std::vector<wchar_t> buffer(8192, 0);
         wcsncpy(buffer.data(), c.in.c_str(), 8191);
         EXPECT_EQ(QuoteIfBlank(buffer.data()), c.result) << "length " << c.in.size();
@@ -294,6 +299,7 @@ TEST_F(CommandTest, TopicsForNames)
         {L"Ports", L"ports"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         wchar_t topic[1024];
         EXPECT_EQ(HelpTopicForName(c.name, topic), 0);
         EXPECT_WTEXT(c.topic, topic) << Narrow(c.name);
@@ -323,6 +329,7 @@ TEST_F(CommandTest, HelpEntryForThePluginsNames)
         {L"", 0, L""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         InstallFakes();
         g_fake.Files = {FAKE_BESIDE_DLL};
         AddViewerWindows();

@@ -1,5 +1,5 @@
 // Finding the help file among its seven places, starting the viewer, one viewer at a time.
-#include "helpfakes.h"
+#include "fakeworld.h"
 #include "helptest.h"
 
 #include "help/newhelp.h"
@@ -108,6 +108,7 @@ TEST_F(HelpFileTest, RefusalsMoveOnToTheNextPlace)
         {"nothing anywhere", {}, {}, true, false, 0, 1},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         InstallFakes();
         ViewerProcess = nullptr;
         g_fake.Files = c.files;

@@ -1,7 +1,7 @@
 // helptest.h - the fixture of the help tests: fakes installed, no viewer, no help variables.
 #pragma once
 
-#include "helpfakes.h"
+#include "fakeworld.h"
 #include "help/newhelp.h"
 
 #include <memory>

@@ -63,6 +63,7 @@ TEST_F(ViewerTest, GivesUpAfterFiftyPolls)
         {"controls too late", 52, 52},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         InstallFakes();
         AddViewerWindows(true, c.comboPass, c.buttonPass);
         EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 1, kProcess, L"x"), 2) << c.what;
@@ -131,6 +132,7 @@ TEST_F(ViewerTest, MainWindowIsTheViewersHHParent)
          0},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         InstallFakes();
         g_fake.TopWindows = c.windows;
         g_fake.Children = {{FAKE_TAB, FAKE_VIEWER_PID, L"SysTabControl32", 0, 0}};
@@ -158,6 +160,7 @@ TEST_F(ViewerTest, SearchOnlyOnTheSearchTabWithAText)
         {0, L"x", false}, {2, L"x", false}, {1, nullptr, false}, {1, L"", true}, {1, L"x", true},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         InstallFakes();
         AddViewerWindows();
         EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, c.tab, kProcess, c.text), 0) << "tab " << c.tab;

@@ -122,6 +122,7 @@ TEST_F(HostExpand, Cases)
     ScopedEnv dir(L"HOSTTEST_DIR", L"D:\\help\\file.dll");
     ScopedEnv undefined(L"HOSTTEST_UNDEFINED", nullptr);
     for (const ExpandCase &c : ExpandCases) {
+        SCOPED_TRACE(TableRow(ExpandCases, c));
         int result = -99;
         std::wstring actual = Expand(c.input, &result);
         EXPECT_EQ(result, 0) << "input \"" << Escaped(c.input) << "\"";
@@ -187,6 +188,7 @@ TEST_F(HostExpand, NeverWritesMoreThan1024Characters)
         {L"%@hostlong[5000]%hosttest_long", 1023},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         wchar_t buffer[1024 + 32];
         for (wchar_t &w : buffer)
             w = 0xFFFF;

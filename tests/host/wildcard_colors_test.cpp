@@ -116,6 +116,7 @@ TEST(HostWildcard, NullArgumentsDoNotMatch)
 TEST(HostColours, ParseColors)
 {
     for (const ColourCase &c : ColourCases) {
+        SCOPED_TRACE(TableRow(ColourCases, c));
         int foreground = 99, background = 99;
         int result = ParseColors(c.text, &foreground, &background);
         EXPECT_EQ(result, c.result) << "text \"" << Narrow(c.text) << "\"";

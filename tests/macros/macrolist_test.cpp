@@ -79,6 +79,7 @@ TEST(MacroSortOrder, CodeUnitsCompareAsUnsignedNumbers)
         {3, L"WEB", 3, L"WEB", 0},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         MacroListEntry a = Entry(c.numberA, c.nameA), b = Entry(c.numberB, c.nameB);
         EXPECT_EQ(Sign(CompareMacroEntries(&a, &b)), c.expected)
             << c.numberA << " \"" << Escaped(c.nameA) << "\" vs " << c.numberB << " \""

@@ -103,6 +103,7 @@ TEST_F(MacroStoreTest, UndefinedValuesLeaveOutputAlone)
     SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-LONG", std::wstring(5000, L'z'));
     wchar_t out[1025 + 4];
     for (unsigned number : {5u, 6u, 8u, 10u, 11u}) {
+        SCOPED_TRACE(::testing::Message() << number);
         wcscpy(out, L"untouched");
         EXPECT_EQ(LookupNumberedMacro(number, out), 1) << number;
         EXPECT_WTEXT(L"untouched", out) << number;
@@ -183,6 +184,7 @@ TEST_F(MacroStoreTest, Expansion)
         {L"#abcdefghijk", 1, L""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         wchar_t out[1025];
         out[0] = 0;
         EXPECT_EQ(ExpandHostMacro(c.text, out), c.result) << Narrow(c.text);

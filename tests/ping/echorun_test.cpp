@@ -1,6 +1,6 @@
 // Whole SONARO runs against the scripted world: output, results, pacing,
 // interrupts, set-up failures and the address-family fallback.
-#include "fakeping.h"
+#include "fakeworld.h"
 #include "ping/echorun.h"
 #include "ping/interrupt.h"
 #include "console/conlist.h"
@@ -102,9 +102,9 @@ TEST_F(EchoRunTest, ThreeRepliesAndTheStatistics)
     // 1750 ms in all.
     EXPECT_EQ(PacingSteps(), 3u * 13);
     EXPECT_EQ(Pauses(), std::vector<DWORD>({ 1500 }));
-    EXPECT_EQ(world.Icmp4Opened, 1);
-    EXPECT_EQ(world.Icmp6Opened, 1);
-    EXPECT_EQ(world.IcmpClosed, 2);
+    EXPECT_EQ(g_icmp.Opened4, 1);
+    EXPECT_EQ(g_icmp.Opened6, 1);
+    EXPECT_EQ(g_icmp.Closed, 2);
     EXPECT_EQ(PingStats.Received, 3u);
     // Output is no console: the run's own handler stays out.
     EXPECT_FALSE(Registered(PingCtrlHandler, TRUE));
@@ -113,7 +113,7 @@ TEST_F(EchoRunTest, ThreeRepliesAndTheStatistics)
 
 TEST_F(EchoRunTest, MidiMessagesOfARun)
 {
-    world.Echoes = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Good(120),
+    g_icmp.Script = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Good(120),
                      fakeping::WithStatus(IP_DEST_HOST_UNREACHABLE) };
     EXPECT_EQ(Sonaro(L"/n:4 /z:250 nohost.invalid 127.0.0.1"), 2);
     EXPECT_EQ(fakeping::MidiText(world.Midi),
@@ -137,7 +137,7 @@ TEST_F(EchoRunTest, PitchFollowsTheRoundTripTime)
         { 11, 64 }, { 50, 64 }, { 51, 62 }, { 100, 62 }, { 101, 60 },
     };
     for (auto &c : cases)
-        world.Echoes.push_back(fakeping::Good(c.time));
+        g_icmp.Script.push_back(fakeping::Good(c.time));
     EXPECT_EQ(Sonaro(L"/n:11 127.0.0.1"), 0);
     ASSERT_EQ(world.Midi.size(), 1 + 2 * 11 + 2u);
     for (size_t i = 0; i < 11; i++) {
@@ -162,8 +162,9 @@ TEST_F(EchoRunTest, SoundOptions)
           "0072C5 004885 604895 007BB5 007BB9" },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         fakeping::Install();
-        world.Echoes = c.echoes;
+        g_icmp.Script = c.echoes;
         Sonaro(c.line);
         EXPECT_EQ(fakeping::MidiText(world.Midi), c.midi) << Narrow(c.line);
     }
@@ -173,7 +174,7 @@ TEST_F(EchoRunTest, SoundOptions)
 
 TEST_F(EchoRunTest, SilentRunsSendNothingAndDoNotPause)
 {
-    world.Echoes = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT) };
+    g_icmp.Script = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT) };
     EXPECT_EQ(Sonaro(L"/q /n:2 nohost.invalid 127.0.0.1"), 2);
     EXPECT_TRUE(world.Midi.empty());
     EXPECT_TRUE(Pauses().empty());
@@ -199,14 +200,15 @@ TEST_F(EchoRunTest, ClosingPause)
         { L"/n:1 /z:2000 127.0.0.1", fakeping::Lost(IP_REQ_TIMED_OUT), { 1100 } },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         fakeping::Install();
-        world.Echoes = { c.last };
+        g_icmp.Script = { c.last };
         Sonaro(c.line);
         EXPECT_EQ(Pauses(), c.pauses) << Narrow(c.line);
     }
     SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"ErrorSnooze", 10000);
     fakeping::Install();
-    world.Echoes = { fakeping::Lost(IP_REQ_TIMED_OUT) };
+    g_icmp.Script = { fakeping::Lost(IP_REQ_TIMED_OUT) };
     Sonaro(L"/n:1 127.0.0.1");
     EXPECT_TRUE(Pauses().empty());
     EXPECT_EQ(PacingSteps(), 500u);
@@ -215,7 +217,7 @@ TEST_F(EchoRunTest, ClosingPause)
 TEST_F(EchoRunTest, PacingWaitsAcrossTheTickWrap)
 {
     world.Now = 0xFFFFFF00u;
-    world.Echoes = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT) };
+    g_icmp.Script = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT) };
     Sonaro(L"/n:2 /z:250 /q 127.0.0.1");
     // 250 ms: 13 steps; the error snooze of 650 ms: 33 steps.
     EXPECT_EQ(PacingSteps(), 13u + 33);
@@ -235,7 +237,7 @@ TEST_F(EchoRunTest, ControlCEndsTheHostAndTheNextOneRuns)
                           Stats(L"127.0.0.2", 2, 0);
     EXPECT_WTEXT(first + second, CapturedOut());
     EXPECT_EQ(PacingSteps(), 50u);
-    EXPECT_EQ(world.SentTo.size(), 5u);
+    EXPECT_EQ(fakeping::SentTo().size(), 5u);
     EXPECT_TRUE(Registered(PingCtrlHandler, TRUE));
 }
 
@@ -260,7 +262,7 @@ TEST_F(EchoRunTest, ControlBreakShowsTheFiguresAndGoesOn)
 {
     world.StdOutConsole = true;
     world.Events = { { 20, CTRL_BREAK_EVENT } };  // in the second wait
-    world.Echoes = { fakeping::Good(4), fakeping::Good(8), fakeping::Good(6) };
+    g_icmp.Script = { fakeping::Good(4), fakeping::Good(8), fakeping::Good(6) };
     EXPECT_EQ(Sonaro(L"/n:3 /z:250 /q /d 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1", 4) + Reply(L"127.0.0.1", 8) +
                      Stats(L"127.0.0.1", 2, 0, 4, 8, 6) + L"\r\n" + Reply(L"127.0.0.1", 6) +
@@ -302,16 +304,17 @@ TEST_F(EchoRunTest, SetUpFailures)
         { L"/4 127.0.0.1", false, false, 2, L"Error allocating request data buffer.\r\n", 1 },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         fakeping::Install();
         ClearCaptured();
-        world.Icmp4Fails = c.icmp4Fails;
-        world.Icmp6Fails = c.icmp6Fails;
+        g_icmp.Fail4 = c.icmp4Fails;
+        g_icmp.Fail6 = c.icmp6Fails;
         world.FailMallocAt = c.failMalloc;
         EXPECT_EQ(Sonaro(c.line), 2) << Narrow(c.message);
         EXPECT_WTEXT(std::wstring(L"Sonaro plugin: ") + c.message, CapturedErr());
         EXPECT_WTEXT(L"", CapturedOut());
-        EXPECT_TRUE(world.SentSizes.empty());
-        EXPECT_EQ(world.IcmpClosed, c.closed) << Narrow(c.message);
+        EXPECT_TRUE(fakeping::SentSizes().empty());
+        EXPECT_EQ(g_icmp.Closed, c.closed) << Narrow(c.message);
         // The drum, its pause, the full closing pause, then silence.
         EXPECT_EQ(fakeping::MidiText(world.Midi), "003A89 603A99 007BB5 007BB9")
             << Narrow(c.message);
@@ -323,36 +326,36 @@ TEST_F(EchoRunTest, SetUpFailures)
 // alone serves, and a host with only an IPv6 address has no address.
 TEST_F(EchoRunTest, FallbackFamilyWithoutHandleIsDropped)
 {
-    world.Icmp6Fails = true;
+    g_icmp.Fail6 = true;
     EXPECT_EQ(Sonaro(L"/n:1 /q 127.0.0.1"), 0);
     EXPECT_WTEXT(L"", CapturedErr());
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 1, 0),
                  CapturedOut());
 
     fakeping::Install();
-    world.Icmp6Fails = true;
+    g_icmp.Fail6 = true;
     ClearCaptured();
     EXPECT_EQ(Sonaro(L"/n:1 /q ::1 127.0.0.1"), 2);
     EXPECT_WTEXT(NoAddressError(L"::1"), CapturedErr());
-    EXPECT_EQ(world.SentTo, std::vector<std::wstring>({ L"127.0.0.1" }));
+    EXPECT_EQ(fakeping::SentTo(), std::vector<std::wstring>({ L"127.0.0.1" }));
 
     // /6 /4 with IPv4 missing: IPv6 alone.
     fakeping::Install();
-    world.Icmp4Fails = true;
+    g_icmp.Fail4 = true;
     ClearCaptured();
     EXPECT_EQ(Sonaro(L"/6 /4 /n:1 /q ::1 127.0.0.1"), 2);
     EXPECT_WTEXT(NoAddressError(L"127.0.0.1"), CapturedErr());
-    EXPECT_EQ(world.SentTo, std::vector<std::wstring>({ L"::1" }));
+    EXPECT_EQ(fakeping::SentTo(), std::vector<std::wstring>({ L"::1" }));
 }
 
 TEST_F(EchoRunTest, FamiliesChooseTheEchoPath)
 {
-    world.Echoes = { fakeping::Good(0), fakeping::Good(2) };
+    g_icmp.Script = { fakeping::Good(0), fakeping::Good(2) };
     EXPECT_EQ(Sonaro(L"/6 /n:2 /q ::1"), 0);
     EXPECT_WTEXT(Header(L"::1") + L"Reply from ::1: time<1ms\r\nReply from ::1: time=2ms\r\n" +
                      Stats(L"::1", 2, 0, 0, 2, 1),
                  CapturedOut());
-    EXPECT_EQ(world.Icmp4Opened, 0);
+    EXPECT_EQ(g_icmp.Opened4, 0);
 
     // /6 alone: a host with only an IPv4 address has none.
     fakeping::Install();
@@ -364,27 +367,27 @@ TEST_F(EchoRunTest, FamiliesChooseTheEchoPath)
     // /6 /4 prefers IPv6 and falls back to IPv4; /4 /6 the other way.
     fakeping::Install();
     EXPECT_EQ(Sonaro(L"/6 /4 /n:1 /q 127.0.0.1 ::1"), 0);
-    EXPECT_EQ(world.SentTo, std::vector<std::wstring>({ L"127.0.0.1", L"::1" }));
+    EXPECT_EQ(fakeping::SentTo(), std::vector<std::wstring>({ L"127.0.0.1", L"::1" }));
 }
 
 TEST_F(EchoRunTest, RequestOptions)
 {
     Sonaro(L"/n:1 /q /i:9 /v:16 /f /l:100 /w:700 127.0.0.1");
-    ASSERT_EQ(world.SentOptions.size(), 1u);
-    EXPECT_EQ(world.SentOptions[0].Ttl, 9);
-    EXPECT_EQ(world.SentOptions[0].Tos, 16);
-    EXPECT_EQ(world.SentOptions[0].Flags, IP_FLAG_DF);
-    EXPECT_EQ(world.SentOptions[0].OptionsSize, 0);
-    EXPECT_EQ(world.SentOptions[0].OptionsData, nullptr);
-    EXPECT_EQ(world.SentSizes[0], 100u);
-    EXPECT_EQ(world.SentTimeouts[0], 700u);
+    ASSERT_EQ(fakeping::SentOptions().size(), 1u);
+    EXPECT_EQ(fakeping::SentOptions()[0].Ttl, 9);
+    EXPECT_EQ(fakeping::SentOptions()[0].Tos, 16);
+    EXPECT_EQ(fakeping::SentOptions()[0].Flags, IP_FLAG_DF);
+    EXPECT_EQ(fakeping::SentOptions()[0].OptionsSize, 0);
+    EXPECT_EQ(fakeping::SentOptions()[0].OptionsData, nullptr);
+    EXPECT_EQ(fakeping::SentSizes()[0], 100u);
+    EXPECT_EQ(fakeping::SentTimeouts()[0], 700u);
 
     fakeping::Install();
     world.DefaultTtl = 64;
     Sonaro(L"/n:1 /q 127.0.0.1");
-    EXPECT_EQ(world.SentOptions[0].Ttl, 64);
-    EXPECT_EQ(world.SentOptions[0].Flags, 0);
-    EXPECT_EQ(world.SentTimeouts[0], 3000u);
+    EXPECT_EQ(fakeping::SentOptions()[0].Ttl, 64);
+    EXPECT_EQ(fakeping::SentOptions()[0].Flags, 0);
+    EXPECT_EQ(fakeping::SentTimeouts()[0], 3000u);
 }
 
 TEST_F(EchoRunTest, HeaderForms)
@@ -454,7 +457,7 @@ TEST_F(EchoRunTest, LineNumbersStartAgainForEveryHost)
 
 TEST_F(EchoRunTest, ResultCodes)
 {
-    world.Echoes = { fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::WithStatus(11003) };
+    g_icmp.Script = { fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::WithStatus(11003) };
     EXPECT_EQ(Sonaro(L"/n:2 /q 127.0.0.1"), 1);
     EXPECT_WTEXT(Header(L"127.0.0.1") + L"Request timed out.\r\n" +
                      L"Reply from 127.0.0.1: Destination host unreachable.\r\n" +
@@ -480,7 +483,7 @@ TEST_F(EchoRunTest, DefaultHostname)
 {
     EXPECT_EQ(Sonaro(L"/n:1 /q"), 1);
     EXPECT_WTEXT(L"Sonaro plugin: Missing host name.\r\n", CapturedErr());
-    EXPECT_EQ(world.Icmp4Opened, 0);
+    EXPECT_EQ(g_icmp.Opened4, 0);
     EXPECT_TRUE(Pauses().empty());
 
     SetRegistryString(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"DefaultHostname", L"127.0.0.1");

@@ -1,5 +1,5 @@
 // SONARO options: defaults, every accepted form, every error message.
-#include "fakeping.h"
+#include "fakeworld.h"
 #include "ping/pingoptions.h"
 #include "base/plugin.h"
 
@@ -64,6 +64,7 @@ TEST_F(PingOptionsTest, StoredSettingsAndTheSystemTtl)
     struct { DWORD reported; int expected; } ttls[] = { { 0, 128 }, { 1, 1 }, { 255, 255 },
                                                         { 256, 128 } };
     for (auto &c : ttls) {
+        SCOPED_TRACE(TableRow(ttls, c));
         world.DefaultTtl = c.reported;
         LoadPingDefaults(&o);
         EXPECT_EQ(o.Ttl, c.expected) << "system default " << c.reported;
@@ -141,6 +142,7 @@ TEST_F(PingOptionsTest, AddressFamilies)
         { L"/4 /6 h", 2, 23 }, { L"/6 /4 h", 23, 2 }, { L"-6 -6 h", 23, 0 },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         PingOptions o;
         int result;
         ASSERT_TRUE(Parse(c.line, &o, &result));
@@ -205,6 +207,7 @@ TEST_F(PingOptionsTest, OptionErrors)
         { L"/L:11 /G:0", L"Packet size must be 12 to 65520: 11\r\n" },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         SysResetCounts();
         wchar_t line[256];
@@ -213,7 +216,7 @@ TEST_F(PingOptionsTest, OptionErrors)
         EXPECT_WTEXT(std::wstring(L"Sonaro plugin: ") + c.message, CapturedErr());
         EXPECT_WTEXT(L"", CapturedOut());
         EXPECT_EQ(g_sysCallCount[SYS_IcmpCreateFile] + g_sysCallCount[SYS_Icmp6CreateFile], 0u);
-        EXPECT_TRUE(world.SentSizes.empty());
+        EXPECT_TRUE(fakeping::SentSizes().empty());
     }
 }
 
@@ -233,7 +236,7 @@ TEST_F(PingOptionsTest, UsageAndVersion)
     EXPECT_EQ(sonaro(line), 0);
     EXPECT_WTEXT(UsageText, CapturedOut());
     EXPECT_WTEXT(L"", CapturedErr());
-    EXPECT_TRUE(world.SentSizes.empty());
+    EXPECT_TRUE(fakeping::SentSizes().empty());
 
     ClearCaptured();
     wcscpy(line, L"-?? /Bogus");

@@ -1,5 +1,5 @@
 // Single echoes over both families: every reply status, its line, result and tally.
-#include "fakeping.h"
+#include "fakeworld.h"
 #include "ping/sendecho.h"
 #include "ping/interrupt.h"
 #include "resolve/resolve.h"
@@ -80,8 +80,9 @@ TEST_F(SendEchoTest, IPv4ReplyStatuses)
     ResetPingStats();
     Buffers b;
     for (const Case &c : cases) {
-        world.Echoes = { c.echo };
-        world.NextEcho = 0;
+        SCOPED_TRACE(TableRow(cases, c));
+        g_icmp.Script = { c.echo };
+        g_icmp.Next = 0;
         ClearCaptured();
         EXPECT_EQ(Echo4(b, "10.9.8.7"), c.result) << Narrow(c.line);
         EXPECT_WTEXT(c.line, CapturedOut());
@@ -93,12 +94,12 @@ TEST_F(SendEchoTest, IPv4ReplyStatuses)
     EXPECT_EQ(PingStats.MaxTime, 17u);
 
     // The request went out as given, with fresh random data each time.
-    ASSERT_EQ(world.SentSizes.size(), 11u);
-    EXPECT_EQ(world.SentSizes[0], Size);
-    EXPECT_EQ(world.SentTimeouts[0], 1500u);
-    EXPECT_EQ(world.SentTo[0], L"10.9.8.7");
-    EXPECT_EQ(world.SentOptions[0].Ttl, 77);
-    EXPECT_EQ(world.SentOptions[0].Flags, IP_FLAG_DF);
+    ASSERT_EQ(fakeping::SentSizes().size(), 11u);
+    EXPECT_EQ(fakeping::SentSizes()[0], Size);
+    EXPECT_EQ(fakeping::SentTimeouts()[0], 1500u);
+    EXPECT_EQ(fakeping::SentTo()[0], L"10.9.8.7");
+    EXPECT_EQ(fakeping::SentOptions()[0].Ttl, 77);
+    EXPECT_EQ(fakeping::SentOptions()[0].Flags, IP_FLAG_DF);
 }
 
 TEST_F(SendEchoTest, EveryEchoCarriesNewData)
@@ -129,8 +130,9 @@ TEST_F(SendEchoTest, IPv6ReplyStatuses)
     ResetPingStats();
     Buffers b;
     for (const Case &c : cases) {
-        world.Echoes = { c.echo };
-        world.NextEcho = 0;
+        SCOPED_TRACE(TableRow(cases, c));
+        g_icmp.Script = { c.echo };
+        g_icmp.Next = 0;
         ClearCaptured();
         EXPECT_EQ(Echo6(b), c.result) << Narrow(c.line);
         EXPECT_WTEXT(c.line, CapturedOut());
@@ -139,9 +141,9 @@ TEST_F(SendEchoTest, IPv6ReplyStatuses)
     EXPECT_EQ(PingStats.Lost, 2u);
     EXPECT_EQ(PingStats.TotalTime, 6u);
     EXPECT_EQ(PingStats.MaxTime, 3u);
-    ASSERT_FALSE(world.SentTo.empty());
-    EXPECT_EQ(world.SentTo[0], L"::1");
-    EXPECT_EQ(world.SentOptions[0].Ttl, 77);
+    ASSERT_FALSE(fakeping::SentTo().empty());
+    EXPECT_EQ(fakeping::SentTo()[0], L"::1");
+    EXPECT_EQ(fakeping::SentOptions()[0].Ttl, 77);
 }
 
 TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)

@@ -61,6 +61,7 @@ TEST_F(StatisticsTest, BlockWithLossRoundedDown)
         { 0, 0, {}, L"" },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         Tally(c.received, c.lost, c.times);
         EXPECT_EQ(ShowPingStatistics(L"10.1.2.3"), 0);

@@ -1,5 +1,5 @@
 // @LOOKUPHOST: selector rules, families, canonical names and the missing-host message.
-#include "fakenet.h"
+#include "fakeworld.h"
 #include "resolve/netentries.h"
 
 namespace {

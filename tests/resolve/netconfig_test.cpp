@@ -1,5 +1,5 @@
 // The configuration lookups, keyword matching and expansion over faked adapter data.
-#include "fakenet.h"
+#include "fakeworld.h"
 #include "netinfo/netconfig.h"
 #include "base/hostaddress.h"
 
@@ -51,7 +51,8 @@ TEST_F(NetConfigTest, NothingReadableGivesZero)
                                  LookupGateway};
 
     g_fakeConfigEmpty = true;
-    for (auto lookup : lookups) {
+    for (auto &lookup : lookups) {
+        SCOPED_TRACE(TableRow(lookups, lookup));
         EXPECT_EQ(lookup(0), 0u);
         EXPECT_EQ(lookup(1), 0u);
     }
@@ -59,14 +60,18 @@ TEST_F(NetConfigTest, NothingReadableGivesZero)
 
     g_fakeConfigEmpty = false;
     g_fakeConfigSecondFails = true;
-    for (auto lookup : lookups)
+    for (auto &lookup : lookups) {
+        SCOPED_TRACE(TableRow(lookups, lookup));
         EXPECT_EQ(lookup(0), 0u);
+    }
 
     g_fakeConfigSecondFails = false;
     SysResetCounts();
     g_sys.malloc = [](size_t) -> void * { return nullptr; };
-    for (auto lookup : lookups)
+    for (auto &lookup : lookups) {
+        SCOPED_TRACE(TableRow(lookups, lookup));
         EXPECT_EQ(lookup(1), 0u);
+    }
     EXPECT_EQ(g_sysCallCount[SYS_free], 0u) << "nothing to free after a failed allocation";
     SysResetCounts();
 }
@@ -156,6 +161,7 @@ TEST_F(NetConfigTest, ExpandNetworkKeyword)
         {L"#web", ""},            {L"dns", ""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         SOCKADDR_IN v4;
         SOCKADDR_IN6 v6;
         memset(&v4, 0, sizeof v4);

@@ -1,5 +1,5 @@
 // @PINGDNS, @PINGDHCP, @PINGROUTER, @PINGWINS: index handling, results and messages.
-#include "fakenet.h"
+#include "fakeworld.h"
 #include "resolve/netentries.h"
 
 namespace {
@@ -53,6 +53,7 @@ TEST_F(NetFunctionsTest, IndexesAndCounts)
         {f_pingrouter, L"2", L""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         std::wstring result;
         EXPECT_EQ(Call(c.function, c.argument, &result), 0) << Narrow(c.argument);
@@ -89,6 +90,7 @@ TEST_F(NetFunctionsTest, BadIndex)
         {f_pingrouter, L" abc ,2", L"Bad index value: \"ABC\"\r\n"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         std::wstring result;
         EXPECT_EQ(Call(c.function, c.argument, &result), -1) << Narrow(c.argument);

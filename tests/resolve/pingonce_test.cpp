@@ -1,5 +1,5 @@
 // PingOnce: both echo paths with a faked ICMP helper, and real echoes to loopback.
-#include "fakenet.h"
+#include "fakeworld.h"
 #include "resolve/pingonce.h"
 #include "base/hostaddress.h"
 
@@ -58,18 +58,18 @@ TEST_F(PingOnceTest, ReplyStatuses)
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(v6 ? "IPv6 " : "IPv4 ") + std::to_string(c.status) + " " +
                          c.from);
-            g_fakeEcho = FakeEchoReply();
-            g_fakeEcho.Returned = c.returned;
-            g_fakeEcho.Status = c.status;
+            g_icmp.After = FakeEcho();
+            g_icmp.After.Returned = c.returned;
+            g_icmp.After.Status = c.status;
             if (*c.from)
-                g_fakeEcho.From = v6 ? "fd00::99" : "10.9.9.9";
-            g_echoCalls.clear();
-            int closes = g_icmpCloseCount;
+                g_icmp.After.From = v6 ? "fd00::99" : "10.9.9.9";
+            g_icmp.Calls.clear();
+            int closes = g_icmp.Closed;
             EXPECT_EQ(PingOnce(v6 ? L"v6host" : L"v4host", 32, 5000, 64, 0), c.expected);
-            ASSERT_EQ(g_echoCalls.size(), 1u);
-            EXPECT_EQ(g_echoCalls[0].V6, v6);
-            EXPECT_EQ(g_echoCalls[0].Destination, v6 ? "fd00::81" : "10.8.0.1");
-            EXPECT_EQ(g_icmpCloseCount, closes + 1);
+            ASSERT_EQ(g_icmp.Calls.size(), 1u);
+            EXPECT_EQ(g_icmp.Calls[0].V6, v6);
+            EXPECT_EQ(g_icmp.Calls[0].Destination, v6 ? "fd00::81" : "10.8.0.1");
+            EXPECT_EQ(g_icmp.Closed, closes + 1);
         }
     }
 }
@@ -78,8 +78,8 @@ TEST_F(PingOnceTest, RequestShapeOnBothPaths)
 {
     EXPECT_EQ(PingOnce(L"v4host", 100, 2000, 0, 0), 3);
     EXPECT_EQ(PingOnce(L"v6host", 100, 2000, 17, 0), 3);
-    ASSERT_EQ(g_echoCalls.size(), 2u);
-    for (const EchoCall &call : g_echoCalls) {
+    ASSERT_EQ(g_icmp.Calls.size(), 2u);
+    for (const EchoCall &call : g_icmp.Calls) {
         EXPECT_EQ(call.Request.size(), 100u);
         EXPECT_EQ(call.Timeout, 2000u);
         EXPECT_EQ(call.Options.Tos, 0);
@@ -87,12 +87,12 @@ TEST_F(PingOnceTest, RequestShapeOnBothPaths)
         EXPECT_EQ(call.Options.OptionsSize, 0);
         EXPECT_EQ(call.Options.OptionsData, nullptr);
     }
-    EXPECT_EQ(g_echoCalls[0].Options.Ttl, 128) << "TTL 0 stands for 128";
-    EXPECT_EQ(g_echoCalls[1].Options.Ttl, 17);
-    EXPECT_EQ(g_echoCalls[0].ReplySize, 100 + ICMP_REPLY_EXTRA);
-    EXPECT_EQ(g_echoCalls[1].ReplySize, 100 + ICMP6_REPLY_EXTRA);
-    EXPECT_FALSE(g_echoCalls[1].HadEvent);
-    const SOCKADDR_IN6 &source = g_echoCalls[1].Source;
+    EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, 128) << "TTL 0 stands for 128";
+    EXPECT_EQ(g_icmp.Calls[1].Options.Ttl, 17);
+    EXPECT_EQ(g_icmp.Calls[0].ReplySize, 100 + ICMP_REPLY_EXTRA);
+    EXPECT_EQ(g_icmp.Calls[1].ReplySize, 100 + ICMP6_REPLY_EXTRA);
+    EXPECT_FALSE(g_icmp.Calls[1].HadEvent);
+    const SOCKADDR_IN6 &source = g_icmp.Calls[1].Source;
     EXPECT_EQ(source.sin6_family, AF_INET6);
     EXPECT_EQ(AddressText(reinterpret_cast<const SOCKADDR *>(&source)), "::");
     EXPECT_EQ(source.sin6_port, 0);
@@ -105,9 +105,9 @@ TEST_F(PingOnceTest, TimeoutClamped)
 {
     PingOnce(L"v4host", 12, 5, 1, 0);
     PingOnce(L"v4host", 12, 70000000, 1, 0);
-    ASSERT_EQ(g_echoCalls.size(), 2u);
-    EXPECT_EQ(g_echoCalls[0].Timeout, 1000u);
-    EXPECT_EQ(g_echoCalls[1].Timeout, 60000000u);
+    ASSERT_EQ(g_icmp.Calls.size(), 2u);
+    EXPECT_EQ(g_icmp.Calls[0].Timeout, 1000u);
+    EXPECT_EQ(g_icmp.Calls[1].Timeout, 60000000u);
 }
 
 TEST_F(PingOnceTest, FamilyOrderFromFlag1)
@@ -124,10 +124,11 @@ TEST_F(PingOnceTest, FamilyOrderFromFlag1)
         {L"dual", 0x101, "fd00::82"},
     };
     for (const Case &c : cases) {
-        g_echoCalls.clear();
+        SCOPED_TRACE(TableRow(cases, c));
+        g_icmp.Calls.clear();
         EXPECT_EQ(PingOnce(c.host, 12, 1000, 1, c.flags), 3);
-        ASSERT_EQ(g_echoCalls.size(), 1u);
-        EXPECT_EQ(g_echoCalls[0].Destination, c.destination) << Narrow(c.host) << c.flags;
+        ASSERT_EQ(g_icmp.Calls.size(), 1u);
+        EXPECT_EQ(g_icmp.Calls[0].Destination, c.destination) << Narrow(c.host) << c.flags;
     }
 }
 
@@ -142,16 +143,18 @@ TEST_F(PingOnceTest, DataCheckOnlyWithFlag2)
         {true, false, 0xFD, 3},  // every low bit but 2
     };
     for (bool v6 : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << v6);
         for (const Case &c : cases) {
-            g_fakeEcho = FakeEchoReply();
-            g_fakeEcho.Corrupt = c.corrupt;
+            SCOPED_TRACE(TableRow(cases, c));
+            g_icmp.After = FakeEcho();
+            g_icmp.After.Corrupt = c.corrupt;
             EXPECT_EQ(PingOnce(v6 ? L"v6host" : L"v4host", 64, 1000, 64, c.flags), c.expected)
                 << (v6 ? "IPv6" : "IPv4") << " corrupt " << c.corrupt << " flags " << c.flags;
         }
     }
     // An IPv4 reply that carries fewer bytes than were sent differs too.
-    g_fakeEcho = FakeEchoReply();
-    g_fakeEcho.ShortData = true;
+    g_icmp.After = FakeEcho();
+    g_icmp.After.ShortData = true;
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 2), -10);
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 0), 3);
 }
@@ -162,7 +165,7 @@ TEST_F(PingOnceTest, NoAddress)
     EXPECT_EQ(PingOnce(L"", 64, 1000, 64, 0), -3);
     EXPECT_EQ(PingOnce(L"nowhere", 64, 1000, 64, 0), -3);
     EXPECT_EQ(PingOnce(L"nowhere", 64, 1000, 64, 1), -3);
-    EXPECT_TRUE(g_echoCalls.empty());
+    EXPECT_TRUE(g_icmp.Calls.empty());
     EXPECT_EQ(g_sysCallCount[SYS_malloc], 0u);
     EXPECT_EQ(g_sysCallCount[SYS_IcmpCreateFile] + g_sysCallCount[SYS_Icmp6CreateFile], 0u);
 }
@@ -180,41 +183,45 @@ void *CountingMalloc(size_t size)
 TEST_F(PingOnceTest, ResourceFailuresGiveMinus4)
 {
     for (bool v6 : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << v6);
         const wchar_t *host = v6 ? L"v6host" : L"v4host";
         for (int n = 1; n <= 2; n++) {
             SysResetCounts();
             g_sys.malloc = CountingMalloc;
             g_failMalloc = n;
             g_mallocSeen = 0;
-            int closes = g_icmpCloseCount;
+            int closes = g_icmp.Closed;
             EXPECT_EQ(PingOnce(host, 64, 1000, 64, 0), -4) << "allocation " << n;
             EXPECT_EQ(g_sysCallCount[SYS_free], static_cast<unsigned long>(n - 1))
                 << "what was allocated is freed";
-            EXPECT_EQ(g_icmpCloseCount, closes) << "no handle was opened";
+            EXPECT_EQ(g_icmp.Closed, closes) << "no handle was opened";
         }
         g_sys.malloc = g_sysDefault.malloc;
+        HANDLE good4 = g_icmp.Handle4, good6 = g_icmp.Handle6;
         for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
+            SCOPED_TRACE(::testing::Message() << bad);
             SysResetCounts();
-            g_fakeIcmpHandle = bad;
-            int closes = g_icmpCloseCount;
+            g_icmp.Handle4 = g_icmp.Handle6 = bad;
+            int closes = g_icmp.Closed;
             EXPECT_EQ(PingOnce(host, 64, 1000, 64, 0), -4);
-            EXPECT_EQ(g_icmpCloseCount, closes) << "an invalid handle is not closed";
+            EXPECT_EQ(g_icmp.Closed, closes) << "an invalid handle is not closed";
             EXPECT_EQ(g_sysCallCount[SYS_free], 2u);
             EXPECT_EQ(g_sysCallCount[v6 ? SYS_Icmp6CreateFile : SYS_IcmpCreateFile], 1u);
         }
-        g_fakeIcmpHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1CC));
+        g_icmp.Handle4 = good4;
+        g_icmp.Handle6 = good6;
     }
-    EXPECT_TRUE(g_echoCalls.empty());
+    EXPECT_TRUE(g_icmp.Calls.empty());
 }
 
 TEST_F(PingOnceTest, TwoCallsSendDifferentData)
 {
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 2), 3);
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 2), 3);
-    ASSERT_EQ(g_echoCalls.size(), 2u);
-    EXPECT_NE(g_echoCalls[0].Request, g_echoCalls[1].Request);
+    ASSERT_EQ(g_icmp.Calls.size(), 2u);
+    EXPECT_NE(g_icmp.Calls[0].Request, g_icmp.Calls[1].Request);
     // Within one request the bytes are not all alike either.
-    const std::vector<unsigned char> &data = g_echoCalls[0].Request;
+    const std::vector<unsigned char> &data = g_icmp.Calls[0].Request;
     bool varied = false;
     for (unsigned char b : data)
         varied = varied || b != data[0];

@@ -1,5 +1,5 @@
 // @PINGTIME: defaults, argument ranges and messages, and the result text.
-#include "fakenet.h"
+#include "fakeworld.h"
 #include "resolve/netentries.h"
 
 #include <string.h>
@@ -62,15 +62,15 @@ TEST_F(PingTimeTest, DefaultsAndExplicitValues)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(Narrow(c.argument));
-        g_echoCalls.clear();
+        g_icmp.Calls.clear();
         std::wstring result;
         EXPECT_EQ(Call(c.argument, &result), 0);
         EXPECT_WTEXT(L"3", result);
-        ASSERT_EQ(g_echoCalls.size(), 1u);
-        EXPECT_EQ(g_echoCalls[0].Timeout, c.timeout);
-        EXPECT_EQ(g_echoCalls[0].Request.size(), c.size);
-        EXPECT_EQ(g_echoCalls[0].Options.Ttl, c.ttl);
-        EXPECT_EQ(g_echoCalls[0].V6, c.v6);
+        ASSERT_EQ(g_icmp.Calls.size(), 1u);
+        EXPECT_EQ(g_icmp.Calls[0].Timeout, c.timeout);
+        EXPECT_EQ(g_icmp.Calls[0].Request.size(), c.size);
+        EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, c.ttl);
+        EXPECT_EQ(g_icmp.Calls[0].V6, c.v6);
         EXPECT_WTEXT(L"", CapturedErr());
     }
 }
@@ -78,19 +78,20 @@ TEST_F(PingTimeTest, DefaultsAndExplicitValues)
 TEST_F(PingTimeTest, SystemTtlFallsBackTo128)
 {
     for (DWORD ttl : {0u, 256u, 1000u}) {
+        SCOPED_TRACE(::testing::Message() << ttl);
         g_systemTtl = ttl;
-        g_echoCalls.clear();
+        g_icmp.Calls.clear();
         std::wstring result;
         Call(L"Host", &result);
-        ASSERT_EQ(g_echoCalls.size(), 1u);
-        EXPECT_EQ(g_echoCalls[0].Options.Ttl, 128) << "system TTL " << ttl;
+        ASSERT_EQ(g_icmp.Calls.size(), 1u);
+        EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, 128) << "system TTL " << ttl;
     }
     g_sys.GetIpStatistics = FailingIpStatistics;
-    g_echoCalls.clear();
+    g_icmp.Calls.clear();
     std::wstring result;
     Call(L"Host", &result);
-    ASSERT_EQ(g_echoCalls.size(), 1u);
-    EXPECT_EQ(g_echoCalls[0].Options.Ttl, 128);
+    ASSERT_EQ(g_icmp.Calls.size(), 1u);
+    EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, 128);
 }
 
 TEST_F(PingTimeTest, NegativeOutcomesAreResults)
@@ -106,8 +107,9 @@ TEST_F(PingTimeTest, NegativeOutcomesAreResults)
         {L"Host", IP_REQ_TIMED_OUT, 0, L"-1"},
     };
     for (const Case &c : cases) {
-        g_fakeEcho.Status = c.status;
-        g_fakeEcho.Returned = c.returned;
+        SCOPED_TRACE(TableRow(cases, c));
+        g_icmp.After.Status = c.status;
+        g_icmp.After.Returned = c.returned;
         std::wstring result;
         EXPECT_EQ(Call(c.argument, &result), 0);
         EXPECT_WTEXT(c.expected, result);
@@ -142,12 +144,13 @@ TEST_F(PingTimeTest, ArgumentErrors)
         {L"Host,,1,zz", L"Packetsize must be 12 to 65520: 1\r\n"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         std::wstring result;
         EXPECT_EQ(Call(c.argument, &result), -1) << Narrow(c.argument);
         EXPECT_ERROR(c.message) << Narrow(c.argument);
     }
-    EXPECT_TRUE(g_echoCalls.empty()) << "nothing sent after an argument error";
+    EXPECT_TRUE(g_icmp.Calls.empty()) << "nothing sent after an argument error";
     EXPECT_EQ(f_pingtime(nullptr), -1);
 }
 

@@ -1,5 +1,5 @@
 // ResolveHost and FormatHostAddress against a faked resolver and DNS client.
-#include "fakenet.h"
+#include "fakeworld.h"
 #include "resolve/resolve.h"
 
 #include <string.h>
@@ -88,6 +88,7 @@ TEST_F(ResolveHostTest, FamilyChoice)
         {L"nowhere", 23, 2, ""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         int result = 99;
         int macro = 7;
         std::string got = Resolve(c.host, c.preferred, c.second, &result, nullptr, &macro);
@@ -154,6 +155,7 @@ TEST_F(ResolveHostTest, AaaaFallbackWithoutUsableRecords)
         {{{DNS_TYPE_AAAA, "fd00::a"}}, DNS_ERROR_RCODE_NAME_ERROR, 0},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         g_fakeRecords = c.records;
         g_fakeDnsStatus = c.status;
         g_dnsFreeCount = 0;

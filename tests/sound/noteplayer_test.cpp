@@ -144,6 +144,7 @@ TEST_F(NotePlayerTest, FinishSoundTopsUpTheLastWait)
         { 0, { 1750 } }, { 250, { 1500 } }, { 1749, { 1 } }, { 1750, {} }, { 2000, {} },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         messages.clear();
         sleeps.clear();
         FinishSound(c.lastWait);

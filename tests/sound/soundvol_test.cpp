@@ -289,6 +289,7 @@ TEST_F(SoundVolumeTest, MixerScaleAndDevice)
         { 0, 0, 0 }, { 50, 0, 32767 }, { 100, 0, 65535 }, { 1, 1, 655 },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         mixer.set.clear();
         EXPECT_EQ(SetMixerVolume(c.volume, c.mute), 0);
         EXPECT_EQ(mixer.set, Set({ { 1, c.value }, { 2, c.mute ? 1u : 0u } })) << c.volume;
@@ -320,6 +321,7 @@ TEST_F(SoundVolumeTest, MixerLineChoice)
         { { mainOut, speakers, shortMaster }, 2 },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         mixer.lines = c.lines;
         mixer.set.clear();
         EXPECT_EQ(SetMixerVolume(80, 0), 0);
@@ -355,6 +357,7 @@ TEST_F(SoundVolumeTest, MixerFailures)
         { "mute refused after the volume", [] { mixer.setMuteFails = true; }, 1, 1, 1 },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         mixer = Mixer();
         mixer.lines = { Named(L"Master") };
         c.arrange();
@@ -371,6 +374,7 @@ TEST_F(SoundVolumeTest, EndpointLevelAndMute)
         { 0, 0, 0.0f, FALSE }, { 50, 0, 0.5f, FALSE }, { 100, 1, 1.0f, TRUE }, { 250, 0, 1.0f, FALSE },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         EXPECT_EQ(SetEndpointVolume(c.volume, c.mute), 0);
         EXPECT_EQ(endpoint.level, c.level) << c.volume;
         EXPECT_EQ(endpoint.mute, c.muted) << c.volume;
@@ -394,6 +398,7 @@ TEST_F(SoundVolumeTest, EndpointFailuresReleaseWhatWasHad)
         { "mute (ignored)", &Endpoint::setMute, 1, 0 },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         endpoint = Endpoint();
         endpoint.*c.step = E_FAIL;
         EXPECT_EQ(SetEndpointVolume(30, 0), c.result) << c.what;
@@ -412,6 +417,7 @@ TEST_F(SoundVolumeTest, WindowsVersionChoosesTheMechanism)
         { 4, 1, 0 }, { 5, 1, 0 }, { 6, 0, 1 }, { 10, 0, 1 },
     };
     for (auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
         SysResetCounts();
         OsVersion.dwMajorVersion = c.major;
         EXPECT_EQ(SetSoundVolume(20, 0), 0);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 
 #include "sys/syscalls.h"
@@ -49,3 +50,10 @@ private:
 // Compares wide texts and prints both escaped on a difference.
 #define EXPECT_WTEXT(expected, actual) \
     EXPECT_EQ(Escaped(expected), Escaped(actual))
+
+// "row n" (from 0) of a test table, for the SCOPED_TRACE of a table loop.
+template <typename Table, typename Row>
+std::string TableRow(const Table &table, const Row &row)
+{
+    return "row " + std::to_string(&row - &*std::begin(table));
+}

@@ -1,5 +1,5 @@
-// helpfakes.cpp - the fakes behind the help tests: files, hh.exe and its windows.
-#include "helpfakes.h"
+// fakehelp.cpp - the fakes behind the help tests: files, hh.exe and its windows.
+#include "fakehelp.h"
 
 #include <commctrl.h>
 #include <algorithm>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "testsupport.h"
-#include "sys/icmplayout.h"
+#include "fakeicmp.h"
 
 #include <string>
 #include <vector>
@@ -57,29 +57,7 @@ extern std::vector<FakeAdapter> g_fakeAdapters;
 extern bool g_fakeConfigEmpty;        // the size query reports 0
 extern bool g_fakeConfigSecondFails;  // the data query fails
 
-// --- ICMP helper --------------------------------------------------------------
-struct FakeEchoReply {
-    DWORD Returned = 1;        // what the send function returns
-    ULONG Status = IP_SUCCESS;
-    std::string From;          // empty: the destination answers
-    ULONG RoundTrip = 3;
-    bool Corrupt = false;      // one echoed byte differs
-    bool ShortData = false;    // IPv4: fewer data bytes than sent
-};
-struct EchoCall {
-    bool V6;
-    std::string Destination;
-    std::vector<unsigned char> Request;
-    IP_OPTION_INFORMATION Options;
-    DWORD ReplySize;
-    DWORD Timeout;
-    SOCKADDR_IN6 Source;
-    bool HadEvent;
-};
-extern FakeEchoReply g_fakeEcho;
-extern std::vector<EchoCall> g_echoCalls;
-extern HANDLE g_fakeIcmpHandle;   // what both create functions return
-extern int g_icmpCloseCount;
+// --- ICMP helper: the world's one fake (fakeicmp.h), g_icmp ---------------------
 
 // Installs every fake above with empty data (nothing resolves, no servers,
 // no DNS answer, echoes succeed).

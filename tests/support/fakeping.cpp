@@ -13,119 +13,61 @@ World world;
 static HMIDIOUT savedMidiOut;
 static bool installed;
 
-static HANDLE const FakeIcmp4 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4404));
-static HANDLE const FakeIcmp6 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x6606));
 static HMIDIOUT const FakeMidi = reinterpret_cast<HMIDIOUT>(static_cast<INT_PTR>(0x3210));
 
-Echo Good(ULONG roundTripTime, UCHAR ttl) { return { 1, 0, IP_SUCCESS, roundTripTime, ttl, false }; }
-Echo Lost(DWORD error) { return { 0, error, 0, 0, 0, false }; }
-Echo WithStatus(ULONG status, ULONG roundTripTime) { return { 1, 0, status, roundTripTime, 64, false }; }
-Echo Corrupted(ULONG roundTripTime) { return { 1, 0, IP_SUCCESS, roundTripTime, 128, true }; }
-
-static Echo NextEcho()
+static Echo Reply(DWORD returned, DWORD error, ULONG status, ULONG roundTripTime, UCHAR ttl,
+                  bool corrupt)
 {
-    if (world.NextEcho < world.Echoes.size())
-        return world.Echoes[world.NextEcho++];
-    world.NextEcho++;
-    return Good(0);
+    Echo echo;
+    echo.Returned = returned;
+    echo.Error = error;
+    echo.Status = status;
+    echo.RoundTrip = roundTripTime;
+    echo.Ttl = ttl;
+    echo.Corrupt = corrupt;
+    return echo;
 }
 
-static void NoteRequest(LPVOID options, WORD size, DWORD timeout, const std::wstring &to)
+Echo Good(ULONG roundTripTime, UCHAR ttl) { return Reply(1, 0, IP_SUCCESS, roundTripTime, ttl, false); }
+Echo Lost(DWORD error) { return Reply(0, error, 0, 0, 0, false); }
+Echo WithStatus(ULONG status, ULONG roundTripTime) { return Reply(1, 0, status, roundTripTime, 64, false); }
+Echo Corrupted(ULONG roundTripTime) { return Reply(1, 0, IP_SUCCESS, roundTripTime, 128, true); }
+
+std::vector<DWORD> SentSizes()
 {
-    IP_OPTION_INFORMATION record;
-    memcpy(&record, options, sizeof record);
-    world.SentOptions.push_back(record);
-    world.SentSizes.push_back(size);
-    world.SentTimeouts.push_back(timeout);
-    world.SentTo.push_back(to);
+    std::vector<DWORD> sizes;
+    for (const EchoCall &call : g_icmp.Calls)
+        sizes.push_back(static_cast<DWORD>(call.Request.size()));
+    return sizes;
 }
 
-static HANDLE WINAPI FakeIcmpCreateFile(void)
+std::vector<IP_OPTION_INFORMATION> SentOptions()
 {
-    world.Icmp4Opened++;
-    return world.Icmp4Fails ? INVALID_HANDLE_VALUE : FakeIcmp4;
+    std::vector<IP_OPTION_INFORMATION> options;
+    for (const EchoCall &call : g_icmp.Calls)
+        options.push_back(call.Options);
+    return options;
 }
 
-static HANDLE WINAPI FakeIcmp6CreateFile(void)
+std::vector<DWORD> SentTimeouts()
 {
-    world.Icmp6Opened++;
-    return world.Icmp6Fails ? INVALID_HANDLE_VALUE : FakeIcmp6;
+    std::vector<DWORD> timeouts;
+    for (const EchoCall &call : g_icmp.Calls)
+        timeouts.push_back(call.Timeout);
+    return timeouts;
 }
 
-static BOOL WINAPI FakeIcmpCloseHandle(HANDLE)
+std::vector<std::wstring> SentTo()
 {
-    world.IcmpClosed++;
-    return TRUE;
+    std::vector<std::wstring> to;
+    for (const EchoCall &call : g_icmp.Calls)
+        to.push_back(call.To);
+    return to;
 }
 
 static DWORD WINAPI FakeGetLastError(void)
 {
-    return world.LastError;
-}
-
-static DWORD WINAPI FakeIcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID data, WORD size,
-                                     PIP_OPTION_INFORMATION options, LPVOID reply,
-                                     DWORD replySize, DWORD timeout)
-{
-    EXPECT_EQ(handle, FakeIcmp4);
-    EXPECT_GE(replySize, size + sizeof(ICMP_ECHO_REPLY) + 8);
-    const unsigned char *a = reinterpret_cast<const unsigned char *>(&destination);
-    wchar_t to[32];
-    wsprintfW(to, L"%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
-    NoteRequest(options, size, timeout, to);
-    Echo echo = NextEcho();
-    world.LastError = echo.Error;
-    if (echo.Replies == 0)
-        return 0;
-    ICMP_ECHO_REPLY record;
-    memset(&record, 0, sizeof record);
-    record.Address = destination;
-    record.Status = echo.Status;
-    record.RoundTripTime = echo.RoundTripTime;
-    record.DataSize = size;
-    unsigned char *echoed = static_cast<unsigned char *>(reply) + sizeof record;
-    record.Data = echoed;
-    record.Options.Ttl = echo.Ttl;
-    memcpy(reply, &record, sizeof record);
-    memcpy(echoed, data, size);
-    if (echo.Corrupt)
-        echoed[size - 1] ^= 0x5A;
-    return 1;
-}
-
-static DWORD WINAPI FakeIcmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC, PVOID,
-                                       struct sockaddr_in6 *source,
-                                       struct sockaddr_in6 *destination, LPVOID data, WORD size,
-                                       PIP_OPTION_INFORMATION options, LPVOID reply,
-                                       DWORD replySize, DWORD timeout)
-{
-    EXPECT_EQ(handle, FakeIcmp6);
-    EXPECT_EQ(event, nullptr);
-    EXPECT_EQ(source->sin6_family, AF_INET6);
-    static const unsigned char unspecified[16] = {};
-    EXPECT_EQ(memcmp(&source->sin6_addr, unspecified, 16), 0);
-    EXPECT_GE(replySize, size + ICMP6_REPLY_DATA_OFFSET + 8);
-    wchar_t to[128] = {};
-    DWORD length = 128;
-    g_sysDefault.WSAAddressToStringW(reinterpret_cast<SOCKADDR *>(destination),
-                                     sizeof(SOCKADDR_IN6), nullptr, to, &length);
-    NoteRequest(options, size, timeout, to);
-    Echo echo = NextEcho();
-    world.LastError = echo.Error;
-    if (echo.Replies == 0)
-        return 0;
-    ICMPV6_ECHO_REPLY record;
-    memset(&record, 0, sizeof record);
-    memcpy(record.Address.sin6_addr, &destination->sin6_addr, 16);
-    record.Address.sin6_scope_id = destination->sin6_scope_id;
-    record.Status = echo.Status;
-    record.RoundTripTime = echo.RoundTripTime;
-    memcpy(reply, &record, sizeof record);
-    unsigned char *echoed = static_cast<unsigned char *>(reply) + ICMP6_REPLY_DATA_OFFSET;
-    memcpy(echoed, data, size);
-    if (echo.Corrupt)
-        echoed[0] ^= 0xA5;
-    return 1;
+    return g_icmp.LastError;
 }
 
 static DWORD WINAPI FakeGetIpErrorString(IP_STATUS code, PWSTR buffer, PDWORD size)
@@ -239,11 +181,8 @@ void Install(bool midi)
     world = World();
     world.DefaultTtl = 128;
     world.Now = 100000;
-    g_sys.IcmpCreateFile = FakeIcmpCreateFile;
-    g_sys.Icmp6CreateFile = FakeIcmp6CreateFile;
-    g_sys.IcmpCloseHandle = FakeIcmpCloseHandle;
-    g_sys.IcmpSendEcho = FakeIcmpSendEcho;
-    g_sys.Icmp6SendEcho2 = FakeIcmp6SendEcho2;
+    InstallFakeIcmp();
+    g_icmp.After = Good(0);
     g_sys.GetLastError = FakeGetLastError;
     g_sys.GetIpErrorString = FakeGetIpErrorString;
     g_sys.GetTickCount = FakeGetTickCount;

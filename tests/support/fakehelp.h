@@ -1,4 +1,4 @@
-// helpfakes.h - a faked file system, viewer process and viewer windows for the help tests.
+// fakehelp.h - a faked file system, viewer process and viewer windows for the help tests.
 #pragma once
 
 #include "testsupport.h"

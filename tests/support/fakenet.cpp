@@ -15,10 +15,6 @@ std::vector<std::string> g_fakeDnsServers;
 std::vector<FakeAdapter> g_fakeAdapters;
 bool g_fakeConfigEmpty;
 bool g_fakeConfigSecondFails;
-FakeEchoReply g_fakeEcho;
-std::vector<EchoCall> g_echoCalls;
-HANDLE g_fakeIcmpHandle;
-int g_icmpCloseCount;
 
 namespace {
 
@@ -229,100 +225,6 @@ DWORD WINAPI FakeGetAdaptersInfo(PIP_ADAPTER_INFO list, PULONG size)
     return NO_ERROR;
 }
 
-// --- ICMP -------------------------------------------------------------------------
-
-HANDLE WINAPI FakeIcmpCreateFile(void)
-{
-    return g_fakeIcmpHandle;
-}
-
-BOOL WINAPI FakeIcmpCloseHandle(HANDLE handle)
-{
-    EXPECT_EQ(handle, g_fakeIcmpHandle);
-    g_icmpCloseCount++;
-    return TRUE;
-}
-
-EchoCall RecordEcho(bool v6, const std::string &destination, LPVOID data, WORD size,
-                    PIP_OPTION_INFORMATION options, DWORD replySize, DWORD timeout)
-{
-    EchoCall call;
-    memset(&call.Options, 0, sizeof call.Options);
-    memset(&call.Source, 0, sizeof call.Source);
-    call.V6 = v6;
-    call.Destination = destination;
-    const unsigned char *bytes = static_cast<const unsigned char *>(data);
-    call.Request.assign(bytes, bytes + size);
-    if (options)
-        call.Options = *options;
-    call.ReplySize = replySize;
-    call.Timeout = timeout;
-    call.HadEvent = false;
-    return call;
-}
-
-DWORD WINAPI FakeIcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID data, WORD size,
-                              PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
-                              DWORD timeout)
-{
-    EXPECT_EQ(handle, g_fakeIcmpHandle);
-    g_echoCalls.push_back(RecordEcho(false, IPv4Text(destination), data, size, options,
-                                     replySize, timeout));
-    if (g_fakeEcho.Returned == 0)
-        return 0;
-    EXPECT_GE(replySize, size + sizeof(ICMP_ECHO_REPLY) + 8);
-    ICMP_ECHO_REPLY *record = static_cast<ICMP_ECHO_REPLY *>(reply);
-    unsigned char *echoed = reinterpret_cast<unsigned char *>(record + 1);
-    record->Address = destination;
-    if (!g_fakeEcho.From.empty()) {
-        IN_ADDR from;
-        ParseV4(g_fakeEcho.From, &from);
-        record->Address = from.s_addr;
-    }
-    record->Status = g_fakeEcho.Status;
-    record->RoundTripTime = g_fakeEcho.RoundTrip;
-    record->DataSize = g_fakeEcho.ShortData ? static_cast<USHORT>(size / 2) : size;
-    record->Data = echoed;
-    memcpy(echoed, data, record->DataSize);
-    if (g_fakeEcho.Corrupt && size > 0)
-        echoed[size - 1] ^= 0x40;
-    return g_fakeEcho.Returned;
-}
-
-DWORD WINAPI FakeIcmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC routine, PVOID context,
-                                struct sockaddr_in6 *source, struct sockaddr_in6 *destination,
-                                LPVOID data, WORD size, PIP_OPTION_INFORMATION options,
-                                LPVOID reply, DWORD replySize, DWORD timeout)
-{
-    EXPECT_EQ(handle, g_fakeIcmpHandle);
-    EXPECT_EQ(routine, nullptr);
-    EXPECT_EQ(context, nullptr);
-    EchoCall call = RecordEcho(true, AddressText(reinterpret_cast<SOCKADDR *>(destination)), data,
-                               size, options, replySize, timeout);
-    call.HadEvent = event != nullptr;
-    if (source)
-        call.Source = *source;
-    g_echoCalls.push_back(call);
-    if (g_fakeEcho.Returned == 0)
-        return 0;
-    EXPECT_GE(replySize, size + ICMP6_REPLY_DATA_OFFSET + 8);
-    ICMPV6_ECHO_REPLY *record = static_cast<ICMPV6_ECHO_REPLY *>(reply);
-    unsigned char *echoed = static_cast<unsigned char *>(reply) + ICMP6_REPLY_DATA_OFFSET;
-    memset(record, 0, sizeof *record);
-    memcpy(record->Address.sin6_addr, &destination->sin6_addr, 16);
-    if (!g_fakeEcho.From.empty()) {
-        IN6_ADDR from;
-        ParseV6(g_fakeEcho.From, &from);
-        memcpy(record->Address.sin6_addr, &from, 16);
-    }
-    record->Status = g_fakeEcho.Status;
-    record->RoundTripTime = g_fakeEcho.RoundTrip;
-    memcpy(echoed, data, size);
-    if (g_fakeEcho.Corrupt && size > 0)
-        echoed[0] ^= 0x01;
-    return g_fakeEcho.Returned;
-}
-
 }  // namespace
 
 void InstallFakeNet(void)
@@ -339,10 +241,6 @@ void InstallFakeNet(void)
     g_fakeAdapters.clear();
     g_fakeConfigEmpty = false;
     g_fakeConfigSecondFails = false;
-    g_fakeEcho = FakeEchoReply();
-    g_echoCalls.clear();
-    g_fakeIcmpHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1CC));
-    g_icmpCloseCount = 0;
 
     g_sys.GetAddrInfoW = FakeGetAddrInfoW;
     g_sys.FreeAddrInfoW = FakeFreeAddrInfoW;
@@ -350,11 +248,7 @@ void InstallFakeNet(void)
     g_sys.DnsFree = FakeDnsFree;
     g_sys.GetNetworkParams = FakeGetNetworkParams;
     g_sys.GetAdaptersInfo = FakeGetAdaptersInfo;
-    g_sys.IcmpCreateFile = FakeIcmpCreateFile;
-    g_sys.Icmp6CreateFile = FakeIcmpCreateFile;
-    g_sys.IcmpSendEcho = FakeIcmpSendEcho;
-    g_sys.Icmp6SendEcho2 = FakeIcmp6SendEcho2;
-    g_sys.IcmpCloseHandle = FakeIcmpCloseHandle;
+    InstallFakeIcmp();
 }
 
 std::string AddressText(const SOCKADDR *address)

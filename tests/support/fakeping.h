@@ -1,48 +1,37 @@
-// fakeping.h - a scripted network, clock, console and MIDI device for SONARO runs.
+// fakeping.h - the fake world as SONARO runs see it: the ICMP helper,
+// resolver, clock, console and MIDI device.
 #pragma once
 
 #include "testsupport.h"
-#include "sys/icmplayout.h"
+#include "fakeicmp.h"
 
 #include <string>
 #include <vector>
 
 namespace fakeping {
 
-// One scripted echo: no reply (Replies 0, with Error) or a reply.
-struct Echo {
-    DWORD Replies;
-    DWORD Error;
-    ULONG Status;
-    ULONG RoundTripTime;
-    UCHAR Ttl;
-    bool Corrupt;      // the echoed data differ from the request
-};
+// Scripted echoes (g_icmp.Script of the fake ICMP helper): a good reply, no
+// reply with the error, a failed status, data that differ.
+using Echo = FakeEcho;
 Echo Good(ULONG roundTripTime, UCHAR ttl = 128);
 Echo Lost(DWORD error);
 Echo WithStatus(ULONG status, ULONG roundTripTime = 0);
 Echo Corrupted(ULONG roundTripTime);
 
+// The echo requests as sent, from the helper's record.
+std::vector<DWORD> SentSizes();
+std::vector<IP_OPTION_INFORMATION> SentOptions();
+std::vector<DWORD> SentTimeouts();
+std::vector<std::wstring> SentTo();
+
 // What the run saw and did.
 struct World {
-    std::vector<Echo> Echoes;      // played in order; a good 0 ms reply after the end
-    size_t NextEcho;
-    DWORD LastError;
-    // Echo requests as sent.
-    std::vector<DWORD> SentSizes;
-    std::vector<IP_OPTION_INFORMATION> SentOptions;
-    std::vector<DWORD> SentTimeouts;
-    std::vector<std::wstring> SentTo;   // destination in text form
     // Clock: Sleep advances it.
     DWORD Now;
     std::vector<DWORD> Sleeps;
     // Console events: the sleep (1-based) after which each arrives, and the
     // event, or ListBreak for the list-output handler's flag.
     std::vector<std::pair<size_t, DWORD>> Events;
-    // Handles.
-    bool Icmp4Fails;
-    bool Icmp6Fails;
-    int Icmp4Opened, Icmp6Opened, IcmpClosed;
     // The n-th malloc of the run returns null (0: none fails).
     int FailMallocAt;
     int Mallocs;
