@@ -13,6 +13,10 @@ union HostAddress {
 };
 static_assert(sizeof(HostAddress) == 128, "HostAddress is 128 bytes");
 
+// Characters of a host name with its terminator, and of an address's text.
+#define HOST_NAME_CAPACITY 1025
+#define ADDRESS_TEXT_CAPACITY 128
+
 // The platform's text of the address (WSAAddressToStringW) into capacity
 // characters: -1 a pointer missing, 1 no family the plugin knows, else
 // WSAAddressToStringW's result.

@@ -19,6 +19,10 @@
 #define SONARO_ARCH_TAG L"x86"
 #endif
 
+// The buffer the host hands a variable function or internal variable, in
+// characters.
+#define FUNCTION_BUFFER_CAPACITY 8192
+
 extern HMODULE PluginModule;
 extern HMIDIOUT MidiOut;
 extern OSVERSIONINFOW OsVersion;

@@ -4,7 +4,6 @@
 
 #include <string.h>
 
-#define TOPIC_CHARS 1024
 
 // Finds the name, as a whole and ignoring case, in the comma-separated list.
 static bool FindInImplements(const wchar_t *name, wchar_t *entry, size_t capacity)
@@ -33,7 +32,7 @@ SONARO_EXPORT int WINAPI Help(wchar_t *name)
     wchar_t entry[64];
     if (!FindInImplements(name, entry, 64))
         return 0;
-    wchar_t topic[TOPIC_CHARS];
+    wchar_t topic[HELP_TOPIC_CAPACITY];
     HelpTopicForName(entry, topic);
     return OpenHelp(topic, nullptr, HELP_TAB_NONE);
 }

@@ -5,7 +5,6 @@
 #include <string.h>
 #include <wctype.h>
 
-#define TOPIC_CHARS 1024
 
 int HelpTopicForName(const wchar_t *name, wchar_t *topic)
 {
@@ -22,7 +21,7 @@ int HelpTopicForName(const wchar_t *name, wchar_t *topic)
     } else if (name[0] == L'_') {
         topic[out++] = L'v';
     }
-    for (; *name != 0 && out < TOPIC_CHARS - 1; name++)
+    for (; *name != 0 && out < HELP_TOPIC_CAPACITY - 1; name++)
         topic[out++] = towlower(*name);
     topic[out] = 0;
     return 0;

@@ -21,7 +21,11 @@ int OpenHelp(const wchar_t *topic, const wchar_t *searchText, int tab);
 int TryHelpFile(const wchar_t *candidate, const wchar_t *topic, int tab, const wchar_t *searchText);
 int DriveHelpViewer(DWORD processId, int tab, HANDLE process, const wchar_t *searchText);
 void CloseHelpViewer(void);
-// Writes the topic for a command, @function or _variable name (capacity 1024).
+// Characters of a help topic with its terminator.
+#define HELP_TOPIC_CAPACITY 1024
+
+// Writes the topic for a command, @function or _variable name (capacity
+// HELP_TOPIC_CAPACITY).
 int HelpTopicForName(const wchar_t *name, wchar_t *topic);
 
 // The candidate patterns, in the order they are tried (each takes the

@@ -7,7 +7,6 @@
 #include <string.h>
 #include <wctype.h>
 
-#define FUNCTION_BUFFER_CAPACITY 8192
 
 static void UpperCaseText(wchar_t *text)
 {

@@ -13,9 +13,6 @@
 
 #include <string.h>
 
-#define DISPLAY_NAME_CAPACITY 1025
-#define ADDRESS_TEXT_CAPACITY 128
-
 // One family's echo handle and reply buffer.
 struct EchoChannel {
     int Family;
@@ -30,7 +27,7 @@ struct EchoRun {
     EchoChannel Channels[CHANNEL_COUNT];
     unsigned char *Request;
     HostAddress Address;
-    wchar_t DisplayName[DISPLAY_NAME_CAPACITY];
+    wchar_t DisplayName[HOST_NAME_CAPACITY];
     wchar_t AddressText[ADDRESS_TEXT_CAPACITY];
     int Expanded;
     DWORD LastWait;
@@ -134,10 +131,10 @@ static void ChooseDisplayName(EchoRun *run, const wchar_t *hostText)
         run->DisplayName[0] = 0;
     if (run->Options->ResolveNames &&
         (run->DisplayName[0] == 0 || (run->Expanded != 0 && IsDottedIPv4(run->DisplayName))))
-        ReverseLookup(&run->Address, run->DisplayName, DISPLAY_NAME_CAPACITY);
+        ReverseLookup(&run->Address, run->DisplayName, HOST_NAME_CAPACITY);
     if (run->DisplayName[0] == 0) {
-        wcsncpy(run->DisplayName, hostText, DISPLAY_NAME_CAPACITY - 1);
-        run->DisplayName[DISPLAY_NAME_CAPACITY - 1] = 0;
+        wcsncpy(run->DisplayName, hostText, HOST_NAME_CAPACITY - 1);
+        run->DisplayName[HOST_NAME_CAPACITY - 1] = 0;
     }
 }
 
@@ -212,7 +209,7 @@ static void PingHost(EchoRun *run, const wchar_t *hostText)
     run->Expanded = 0;
 
     ResolveHost(hostText, &run->Address, options->PreferredFamily, options->FallbackFamily,
-                run->DisplayName, DISPLAY_NAME_CAPACITY, &run->Expanded);
+                run->DisplayName, HOST_NAME_CAPACITY, &run->Expanded);
     // A family whose handle is not open cannot be pinged either.
     const EchoChannel *channel = ChannelFor(run, run->Address.Generic.sa_family);
     if (channel == nullptr) {

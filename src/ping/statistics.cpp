@@ -8,7 +8,6 @@
 PingStatsRecord PingStats = { 0, 0, 0, 0xFFFFFFFFu, 0 };
 
 // Capacity of a variable entry's buffer.
-#define VARIABLE_CAPACITY 8192
 
 void ResetPingStats(void)
 {
@@ -54,7 +53,7 @@ static int WriteTimeVariable(wchar_t *buffer, DWORD value)
     if (buffer == nullptr)
         return -1;
     if (PingStats.Received == 0) {
-        lstrcpynW(buffer, L"00", VARIABLE_CAPACITY);
+        lstrcpynW(buffer, L"00", FUNCTION_BUFFER_CAPACITY);
         return 0;
     }
     wsprintfW(buffer, L"%u", static_cast<unsigned>(value));

@@ -8,9 +8,6 @@
 #include <string.h>
 #include <wctype.h>
 
-#define FUNCTION_BUFFER 8192
-#define NAME_CAPACITY 1025
-#define ADDRESS_TEXT 128
 #define SELECT_CANONICAL 0x80
 
 // "[selector,]host": a number is a selector only when "," or ";" follows it
@@ -57,25 +54,25 @@ SONARO_EXPORT int WINAPI f_lookuphost(wchar_t *buffer)
     FamiliesOf(selector, &preferred, &second);
 
     HostAddress address;
-    wchar_t canonical[NAME_CAPACITY];
-    wchar_t text[ADDRESS_TEXT];
+    wchar_t canonical[HOST_NAME_CAPACITY];
+    wchar_t text[ADDRESS_TEXT_CAPACITY];
     memset(&address, 0, sizeof address);
     canonical[0] = 0;
     text[0] = 0;
     // The host text lives in the buffer: resolve first, then write the result.
-    int result = ResolveHost(host, &address, preferred, second, canonical, NAME_CAPACITY, nullptr);
+    int result = ResolveHost(host, &address, preferred, second, canonical, HOST_NAME_CAPACITY, nullptr);
     const wchar_t *value = L"";
     if (result == 0) {
         if (selector & SELECT_CANONICAL) {
             value = canonical;
         } else {
-            if (FormatHostAddress(&address, text, ADDRESS_TEXT) != 0)
+            if (FormatHostAddress(&address, text, ADDRESS_TEXT_CAPACITY) != 0)
                 text[0] = 0;
-            text[ADDRESS_TEXT - 1] = 0;
+            text[ADDRESS_TEXT_CAPACITY - 1] = 0;
             value = text;
         }
     }
-    size_t length = wcsnlen(value, FUNCTION_BUFFER - 1);
+    size_t length = wcsnlen(value, FUNCTION_BUFFER_CAPACITY - 1);
     memmove(buffer, value, length * sizeof(wchar_t));
     buffer[length] = 0;
     return 0;

@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#define ADDRESS_TEXT 128
 #define TIMEOUT_MIN 1000u
 #define TIMEOUT_MAX 60000000u
 
@@ -30,15 +29,15 @@ static void ShowAddress(const HostAddress *address)
         const unsigned char *b = reinterpret_cast<const unsigned char *>(&address->V4.sin_addr);
         printf("   * IPv4 address:  %u.%u.%u.%u\n", b[0], b[1], b[2], b[3]);
     } else {
-        wchar_t text[ADDRESS_TEXT];
-        char narrow[ADDRESS_TEXT];
+        wchar_t text[ADDRESS_TEXT_CAPACITY];
+        char narrow[ADDRESS_TEXT_CAPACITY];
         text[0] = 0;
-        if (FormatHostAddress(address, text, ADDRESS_TEXT) != 0)
+        if (FormatHostAddress(address, text, ADDRESS_TEXT_CAPACITY) != 0)
             text[0] = 0;
-        text[ADDRESS_TEXT - 1] = 0;
+        text[ADDRESS_TEXT_CAPACITY - 1] = 0;
         // The platform writes addresses in ASCII.
         size_t i = 0;
-        for (; text[i] != 0 && i < ADDRESS_TEXT - 1; i++)
+        for (; text[i] != 0 && i < ADDRESS_TEXT_CAPACITY - 1; i++)
             narrow[i] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
         narrow[i] = 0;
         printf("   * IPv6 address:  %s\n", narrow);

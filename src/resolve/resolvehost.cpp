@@ -6,7 +6,6 @@
 
 #include <string.h>
 
-#define NAME_CAPACITY 1025
 
 enum { FAMILY_IPV4 = AF_INET, FAMILY_IPV6 = AF_INET6 };
 
@@ -14,7 +13,7 @@ enum { FAMILY_IPV4 = AF_INET, FAMILY_IPV6 = AF_INET6 };
 struct Candidates {
     SOCKADDR_IN V4;
     SOCKADDR_IN6 V6;
-    wchar_t Canonical[NAME_CAPACITY];
+    wchar_t Canonical[HOST_NAME_CAPACITY];
 };
 
 static void CopyName(wchar_t *target, const wchar_t *source, DWORD capacity)
@@ -48,7 +47,7 @@ static void LookupFamily(const wchar_t *text, int family, bool wantCanonical,
                 memcpy(&found->V6, entry->ai_addr, sizeof(SOCKADDR_IN6));
         }
         if (entry->ai_canonname != nullptr && found->Canonical[0] == 0)
-            CopyName(found->Canonical, entry->ai_canonname, NAME_CAPACITY);
+            CopyName(found->Canonical, entry->ai_canonname, HOST_NAME_CAPACITY);
     }
     SYS(FreeAddrInfoW)(list);
 }
@@ -102,7 +101,7 @@ int ResolveHost(const wchar_t *hostText, HostAddress *address,
     if (hostText == nullptr || address == nullptr)
         return -1;
     Candidates found;
-    wchar_t expansion[NAME_CAPACITY];
+    wchar_t expansion[HOST_NAME_CAPACITY];
     found.Canonical[0] = 0;
     expansion[0] = 0;
     if (preferredFamily != FAMILY_IPV4 && preferredFamily != FAMILY_IPV6)

@@ -1,8 +1,6 @@
 // Single echoes over both families: every reply status, its line, result and tally.
 #include "fakeworld.h"
 #include "ping/sendecho.h"
-#include "ping/interrupt.h"
-#include "resolve/resolve.h"
 #include "ping/statistics.h"
 
 #include <vector>
@@ -163,41 +161,4 @@ TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)
     EXPECT_EQ(Echo4(b, "127.0.0.1"), -10);
     EXPECT_WTEXT(L"Reply from 127.0.0.1: bytes=32 time<1ms TTL=0\r\n    Data mismatch!\r\n",
                  CapturedOut());
-}
-
-TEST_F(SendEchoTest, ReverseLookupAndDottedAddresses)
-{
-    HostAddress address = {};
-    wchar_t name[1025] = L"unchanged";
-    EXPECT_EQ(ReverseLookup(&address, name, 1025), 1);
-    EXPECT_EQ(ReverseLookup(nullptr, name, 1025), -1);
-    EXPECT_EQ(ReverseLookup(&address, nullptr, 1025), -1);
-
-    address.V4.sin_family = AF_INET;
-    address.V4.sin_addr.s_addr = inet_addr("127.0.0.1");
-    EXPECT_EQ(ReverseLookup(&address, name, 1025), 1);
-    EXPECT_WTEXT(L"unchanged", name);
-    world.ReverseName = L"loopback.test";
-    EXPECT_EQ(ReverseLookup(&address, name, 1025), 0);
-    EXPECT_WTEXT(L"loopback.test", name);
-
-    struct { const wchar_t *text; bool dotted; } cases[] = {
-        { L"127.0.0.1", true }, { L"10.1.2.3", true }, { L"0.0.0.0", false },
-        { L"255.255.255.255", false }, { L"host", false }, { L"", false }, { nullptr, false },
-    };
-    for (auto &c : cases)
-        EXPECT_EQ(IsDottedIPv4(c.text), c.dotted) << (c.text ? Narrow(c.text) : "null");
-}
-
-TEST_F(SendEchoTest, ControlHandlerSetsOnlyItsBits)
-{
-    InterruptFlags = 0;
-    EXPECT_TRUE(PingCtrlHandler(CTRL_C_EVENT));
-    EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
-    EXPECT_TRUE(PingCtrlHandler(CTRL_BREAK_EVENT));
-    EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C | INTERRUPT_CTRL_BREAK);
-    InterruptFlags = 0;
-    EXPECT_FALSE(PingCtrlHandler(CTRL_CLOSE_EVENT));
-    EXPECT_FALSE(PingCtrlHandler(CTRL_LOGOFF_EVENT));
-    EXPECT_EQ(InterruptFlags, 0);
 }
