@@ -25,23 +25,21 @@ struct Echo {
 // is flushed at once, so that it precedes whatever the host prints later.
 static void ShowAddress(const HostAddress *address)
 {
-    if (address->Generic.sa_family == AF_INET) {
-        const unsigned char *b = reinterpret_cast<const unsigned char *>(&address->V4.sin_addr);
-        printf("   * IPv4 address:  %u.%u.%u.%u\n", b[0], b[1], b[2], b[3]);
-    } else {
-        wchar_t text[ADDRESS_TEXT_CAPACITY];
-        char narrow[ADDRESS_TEXT_CAPACITY];
+    bool ipv4 = address->Generic.sa_family == AF_INET;
+    wchar_t text[ADDRESS_TEXT_CAPACITY];
+    char narrow[ADDRESS_TEXT_CAPACITY];
+    text[0] = 0;
+    if (ipv4)
+        FormatIPv4(address->V4.sin_addr.s_addr, text);
+    else if (FormatHostAddress(address, text, ADDRESS_TEXT_CAPACITY) != 0)
         text[0] = 0;
-        if (FormatHostAddress(address, text, ADDRESS_TEXT_CAPACITY) != 0)
-            text[0] = 0;
-        text[ADDRESS_TEXT_CAPACITY - 1] = 0;
-        // The platform writes addresses in ASCII.
-        size_t i = 0;
-        for (; text[i] != 0 && i < ADDRESS_TEXT_CAPACITY - 1; i++)
-            narrow[i] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
-        narrow[i] = 0;
-        printf("   * IPv6 address:  %s\n", narrow);
-    }
+    text[ADDRESS_TEXT_CAPACITY - 1] = 0;
+    // The platform writes addresses in ASCII.
+    size_t i = 0;
+    for (; text[i] != 0 && i < ADDRESS_TEXT_CAPACITY - 1; i++)
+        narrow[i] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
+    narrow[i] = 0;
+    printf("   * IPv%c address:  %s\n", ipv4 ? '4' : '6', narrow);
     fflush(stdout);
 }
 
