@@ -1,5 +1,5 @@
 // The note player: pitch table, messages, drums, pauses and silence.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "sound/noteplayer.h"
 #include "ping/pingoptions.h"
 #include "base/plugin.h"
@@ -8,20 +8,10 @@
 
 namespace {
 
-std::vector<DWORD> messages;
-std::vector<DWORD> sleeps;
+// The MIDI device and the clock of the fake world.
+std::vector<DWORD> &messages = fakeping::world.Midi;
+std::vector<DWORD> &sleeps = fakeping::world.Sleeps;
 int volumeCalls;
-
-MMRESULT WINAPI RecordMessage(HMIDIOUT, DWORD message)
-{
-    messages.push_back(message);
-    return MMSYSERR_NOERROR;
-}
-
-void WINAPI RecordSleep(DWORD ms)
-{
-    sleeps.push_back(ms);
-}
 
 HRESULT WINAPI CountEndpoint(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *out)
 {
@@ -41,16 +31,11 @@ protected:
     void SetUp() override
     {
         SysTest::SetUp();
-        messages.clear();
-        sleeps.clear();
+        fakeping::Install();
         volumeCalls = 0;
-        g_sys.midiOutShortMsg = RecordMessage;
-        g_sys.Sleep = RecordSleep;
         g_sys.CoCreateInstance = CountEndpoint;
         g_sys.waveOutOpen = CountMixer;
-        savedMidi_ = MidiOut;
         savedMajor_ = OsVersion.dwMajorVersion;
-        MidiOut = reinterpret_cast<HMIDIOUT>(static_cast<INT_PTR>(0x77));
         Silent = false;
         memset(&options_, 0, sizeof options_);
         options_.Instrument = 115;
@@ -61,13 +46,12 @@ protected:
     }
     void TearDown() override
     {
-        MidiOut = savedMidi_;
+        fakeping::Uninstall();
         OsVersion.dwMajorVersion = savedMajor_;
         Silent = false;
         SysTest::TearDown();
     }
     PingOptions options_;
-    HMIDIOUT savedMidi_;
     DWORD savedMajor_;
 };
 
