@@ -138,7 +138,8 @@ TEST(ResolveEndToEnd, ConfiguredServers)
     std::vector<std::string> gateways = Gateways();
     EXPECT_EQ(Echo(L"%@pingrouter[0]"), std::to_string(gateways.size()));
     for (size_t i = 0; i < gateways.size(); i++)
-        EXPECT_EQ(Echo(L"%@pingrouter[" + std::to_wstring(i + 1) + L"]"), gateways[i]);
+        EXPECT_EQ(Echo(L"%@pingrouter[" + std::to_wstring(i + 1) + L"]"), gateways[i])
+            << "gateway " << i + 1;
 }
 
 TEST(ResolveEndToEnd, PingTimeLoopback)
