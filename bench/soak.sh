@@ -45,8 +45,10 @@ LINES
     done
 } >"$script"
 
+# A copy of the binaries, so that the build tree can be rebuilt meanwhile.
+cp build/x64/bin/hostshell.exe build/x64/bin/TakeCmd.dll build/x64/bin/Sonaro-x64.dll "$work/"
 start=$(date +%s)
-NoMidi=1 NOLOADMSG=1 build/x64/wine-run build/x64/bin/hostshell.exe "Z:${script//\//\\}" \
+NoMidi=1 NOLOADMSG=1 build/x64/wine-run "$work/hostshell.exe" "Z:${script//\//\\}" \
     2>"$work/err" | tr -d '\r' | grep '^handles ' >"$work/memstat" || true
 seconds=$(($(date +%s) - start))
 lines=$(wc -l <"$script")
