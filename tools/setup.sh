@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 googletest
-          wine fp-utils libchm-bin xvfb xauth tmux bsdutils util-linux procps perl)
+          wine fp-utils libchm-bin xvfb xauth tmux bsdutils util-linux procps perl
+          iproute2)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
