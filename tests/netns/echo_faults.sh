@@ -54,6 +54,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
+# Namespaces of an earlier run that was killed before it could remove them.
+for ns in $(ip netns list 2>/dev/null | awk '{ print $1 }'); do
+    if [[ $ns =~ ^snr([0-9]+)-(host|router|far)$ ]] && ! kill -0 "${BASH_REMATCH[1]}" 2>/dev/null; then
+        ip netns del "$ns" 2>/dev/null
+    fi
+done
+
 if ! why=$(ip netns add "$HOST" 2>&1); then
     echo "SKIPPED: cannot make a network namespace: $why"
     exit 77
@@ -111,7 +118,7 @@ run() {
     for line in "$@"; do
         args+=(-c "$line")
     done
-    ip netns exec "$HOST" env NoMidi=1 SONARO_WINEPREFIX="$PREFIX" \
+    ip netns exec "$HOST" env -u NOLOADMSG -u Highlight NoMidi=1 SONARO_WINEPREFIX="$PREFIX" \
         "$WINE_RUN" "$BIN/hostshell.exe" "${args[@]}" \
         </dev/null >"$work/$name.out" 2>"$work/$name.err"
     status=$?
