@@ -22,6 +22,11 @@ int SendEcho4(unsigned char *request, DWORD packetSize, HANDLE handle, IPAddr de
 int SendEcho6(const SOCKADDR_IN6 *destination, unsigned char *request, HANDLE handle,
               DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout);
 
+// Whether GetIpErrorString may be called: 0 not looked at yet, 1 yes, 2 no.
+// Wine exports it as a stub that ends the process, so it is looked at once,
+// at the first echo without a reply.
+extern int IpErrorTextState;
+
 // 0 with the host name in name (1025 characters); 1 when none was found or
 // the family is unknown; -1 for a null argument.
 int ReverseLookup(const HostAddress *address, wchar_t *name);

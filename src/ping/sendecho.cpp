@@ -17,6 +17,20 @@ static void FillRandomData(unsigned char *data, DWORD size)
     }
 }
 
+int IpErrorTextState;
+
+// Wine's ntdll exports wine_get_version; Windows' does not.  Under Wine the
+// error text is left empty rather than calling a stub that aborts.
+static bool IpErrorTextUsable(void)
+{
+    if (IpErrorTextState == 0) {
+        HMODULE ntdll = SYS(GetModuleHandleW)(L"ntdll.dll");
+        bool wine = ntdll != nullptr && SYS(GetProcAddress)(ntdll, "wine_get_version") != nullptr;
+        IpErrorTextState = wine ? 2 : 1;
+    }
+    return IpErrorTextState == 1;
+}
+
 // An echo without a reply: the system's text for the error, or its number.
 static int ReportNoReply(DWORD error)
 {
@@ -24,7 +38,8 @@ static int ReportNoReply(DWORD error)
     wchar_t text[1024];
     memset(text, 0, sizeof text);
     DWORD size = 1023;  // characters, not counting the terminator
-    SYS(GetIpErrorString)(error, text, &size);
+    if (IpErrorTextUsable())
+        SYS(GetIpErrorString)(error, text, &size);
     text[1023] = 0;
     if (text[0] != 0)
         Printf(L"%s\r\n", text);

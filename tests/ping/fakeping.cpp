@@ -127,8 +127,32 @@ static DWORD WINAPI FakeIcmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC, PVO
     return 1;
 }
 
+static HMODULE const FakeNtdll = reinterpret_cast<HMODULE>(static_cast<INT_PTR>(0x7700));
+
+static HMODULE WINAPI FakeGetModuleHandleW(LPCWSTR name)
+{
+    if (world.NoNtdll || name == nullptr || _wcsicmp(name, L"ntdll.dll") != 0)
+        return nullptr;
+    return FakeNtdll;
+}
+
+static INT_PTR WINAPI FakeWineGetVersion(void)
+{
+    return 0;
+}
+
+static FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name)
+{
+    EXPECT_EQ(module, FakeNtdll);
+    if (world.Wine && strcmp(name, "wine_get_version") == 0)
+        return FakeWineGetVersion;
+    return nullptr;
+}
+
 static DWORD WINAPI FakeGetIpErrorString(IP_STATUS code, PWSTR buffer, PDWORD size)
 {
+    if (world.Wine)
+        ADD_FAILURE() << "GetIpErrorString called under Wine, where it ends the process";
     if (code != IP_REQ_TIMED_OUT)
         return ERROR_NOT_FOUND;
     EXPECT_GE(*size, 19u);
@@ -245,6 +269,9 @@ void Install(bool midi)
     g_sys.Icmp6SendEcho2 = FakeIcmp6SendEcho2;
     g_sys.GetLastError = FakeGetLastError;
     g_sys.GetIpErrorString = FakeGetIpErrorString;
+    g_sys.GetModuleHandleW = FakeGetModuleHandleW;
+    g_sys.GetProcAddress = FakeGetProcAddress;
+    IpErrorTextState = 0;
     g_sys.GetTickCount = FakeGetTickCount;
     g_sys.Sleep = FakeSleep;
     g_sys.malloc = FakeMalloc;

@@ -55,6 +55,10 @@ struct World {
     DWORD DefaultTtl;
     // Reverse lookup answer (empty: none found).
     std::wstring ReverseName;
+    // The system is Wine (its ntdll exports wine_get_version, and calling
+    // GetIpErrorString would end the process); ntdll's handle is not found.
+    bool Wine;
+    bool NoNtdll;
 };
 extern World world;
 const DWORD ListBreak = 0x100;

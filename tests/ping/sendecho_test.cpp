@@ -138,6 +138,70 @@ TEST_F(SendEchoTest, IPv6ReplyStatuses)
     EXPECT_EQ(world.SentOptions[0].Ttl, 77);
 }
 
+TEST_F(SendEchoTest, ErrorTextOnlyWhereTheSystemReallyHasIt)
+{
+    struct {
+        const char *name;
+        bool wine, noNtdll;
+        const wchar_t *lines;
+        unsigned long textCalls;
+    } cases[] = {
+        { "Windows", false, false, L"Request timed out.\r\nRequest timed out.\r\n", 2 },
+        { "ntdll not found", false, true, L"Request timed out.\r\nRequest timed out.\r\n", 2 },
+        { "Wine", true, false, L"Failed: Error code = 11010\r\nFailed: Error code = 11010\r\n", 0 },
+    };
+    Buffers b;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        world.Wine = c.wine;
+        world.NoNtdll = c.noNtdll;
+        world.Echoes = { fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Lost(IP_REQ_TIMED_OUT) };
+        world.NextEcho = 0;
+        IpErrorTextState = 0;
+        SysResetCounts();
+        ClearCaptured();
+        ResetPingStats();
+        EXPECT_EQ(Echo4(b, "10.9.8.7"), ECHO_FAILED);
+        EXPECT_EQ(Echo6(b), ECHO_FAILED);
+        EXPECT_WTEXT(c.lines, CapturedOut());
+        EXPECT_EQ(PingStats.Lost, 2u);
+        EXPECT_EQ(g_sysCallCount[SYS_GetIpErrorString], c.textCalls);
+        // Looked at once, at the first echo without a reply.
+        EXPECT_EQ(g_sysCallCount[SYS_GetModuleHandleW], 1u);
+        EXPECT_EQ(g_sysCallCount[SYS_GetProcAddress], c.noNtdll ? 0u : 1u);
+    }
+
+    // Replies alone never look.
+    IpErrorTextState = 0;
+    SysResetCounts();
+    world.Echoes = { fakeping::Good(1), fakeping::WithStatus(11003) };
+    world.NextEcho = 0;
+    Echo4(b, "10.9.8.7");
+    Echo4(b, "10.9.8.7");
+    EXPECT_EQ(g_sysCallCount[SYS_GetModuleHandleW], 0u);
+    EXPECT_EQ(IpErrorTextState, 0);
+}
+
+TEST_F(SendEchoTest, LostEchoWithTheRealSystemLookups)
+{
+    // The system these tests run on, not a fake: under Wine the echo must
+    // give the numbered line instead of ending the process.
+    g_sys.GetModuleHandleW = g_sysDefault.GetModuleHandleW;
+    g_sys.GetProcAddress = g_sysDefault.GetProcAddress;
+    g_sys.GetIpErrorString = g_sysDefault.GetIpErrorString;
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    ASSERT_NE(ntdll, nullptr);
+    bool wine = GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    world.Echoes = { fakeping::Lost(IP_REQ_TIMED_OUT) };
+    Buffers b;
+    EXPECT_EQ(Echo4(b, "10.9.8.7"), ECHO_FAILED);
+    if (wine)
+        EXPECT_WTEXT(L"Failed: Error code = 11010\r\n", CapturedOut());
+    else
+        EXPECT_NE(CapturedOut().rfind(L"Failed:", 0), 0u) << Narrow(CapturedOut());
+    EXPECT_EQ(IpErrorTextState, wine ? 2 : 1);
+}
+
 TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)
 {
     // A reply record whose data pointer leads elsewhere is never followed.
