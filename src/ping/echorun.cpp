@@ -40,20 +40,38 @@ void TakeListBreak(void)
         InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
 }
 
+// Sleep length for the next step of a wait that has elapsed ms behind it:
+// one polling step, or only what remains, so the wait ends on time.
+DWORD PacingStep(DWORD waitMs, DWORD elapsed)
+{
+    if (elapsed >= waitMs)
+        return 0;
+    DWORD remaining = waitMs - elapsed;
+    return remaining < PACING_STEP_MS ? remaining : PACING_STEP_MS;
+}
+
 void PacingWait(DWORD waitMs)
 {
     TakeListBreak();
     if (InterruptFlags != 0)
         return;
     DWORD start = SYS(GetTickCount)();
+    DWORD slept = 0;
     for (;;) {
-        SYS(Sleep)(PACING_STEP_MS);
-        DWORD now = SYS(GetTickCount)();
+        // Unsigned difference: right across the counter's wrap-around; a
+        // clock that steps back reads as a long time and ends the wait.
+        DWORD elapsed = SYS(GetTickCount)() - start;
+        // Sleep never returns early, so what was slept has passed for sure,
+        // even when the clock stands still.
+        if (elapsed < slept)
+            elapsed = slept;
+        DWORD step = PacingStep(waitMs, elapsed);
+        if (step == 0)
+            return;
+        SYS(Sleep)(step);
+        slept += step;
         TakeListBreak();
         if (InterruptFlags != 0)
-            return;
-        // Unsigned difference: right across the counter's wrap-around.
-        if (now - start >= waitMs)
             return;
     }
 }

@@ -37,4 +37,7 @@ void TakeListBreak(void);
 extern bool ListBreakMeansInterrupt;
 
 // The pacing wait: waitMs from now, cut short when InterruptFlags is set.
+// It sleeps in steps of at most 20 ms, looking at the flags after each.
 void PacingWait(DWORD waitMs);
+// The next sleep of a wait of waitMs with elapsed ms gone: 0 when it is over.
+DWORD PacingStep(DWORD waitMs, DWORD elapsed);
