@@ -50,26 +50,25 @@ DWORD PacingStep(DWORD waitMs, DWORD elapsed)
     return remaining < PACING_STEP_MS ? remaining : PACING_STEP_MS;
 }
 
-void PacingWait(DWORD waitMs)
+void PacingWait(DWORD waitMs, DWORD startTick)
 {
     TakeListBreak();
     if (InterruptFlags != 0)
         return;
-    DWORD start = SYS(GetTickCount)();
-    DWORD slept = 0;
+    // What has surely passed since the start: the clock's reading, or the
+    // last such figure plus the sleep since, whichever is more.  The clock
+    // may be coarse or stand still, and a sleep never returns early.
+    DWORD elapsed = 0;
+    DWORD step = 0;
     for (;;) {
         // Unsigned difference: right across the counter's wrap-around; a
-        // clock that steps back reads as a long time and ends the wait.
-        DWORD elapsed = SYS(GetTickCount)() - start;
-        // Sleep never returns early, so what was slept has passed for sure,
-        // even when the clock stands still.
-        if (elapsed < slept)
-            elapsed = slept;
-        DWORD step = PacingStep(waitMs, elapsed);
+        // clock that steps back before the start reads as a long time.
+        DWORD shown = SYS(GetTickCount)() - startTick;
+        elapsed = shown > elapsed + step ? shown : elapsed + step;
+        step = PacingStep(waitMs, elapsed);
         if (step == 0)
             return;
         SYS(Sleep)(step);
-        slept += step;
         TakeListBreak();
         if (InterruptFlags != 0)
             return;
@@ -207,15 +206,15 @@ static void PrintHeader(EchoRun *run, const wchar_t *hostText)
                      packetSize);
 }
 
-static int SendOneEcho(EchoRun *run, int family)
+static int SendOneEcho(EchoRun *run, int family, DWORD *doneTick)
 {
     const PingOptions *options = run->Options;
     if (family == SONARO_FAMILY_IPV4)
         return SendEcho4(run->Request, options->PacketSize, run->Icmp4,
                          run->Address.V4.sin_addr.s_addr, run->Reply4, run->Reply4Size,
-                         options->Timeout);
+                         options->Timeout, doneTick);
     return SendEcho6(&run->Address.V6, run->Request, run->Icmp6, options->PacketSize,
-                     run->Reply6, run->Reply6Size, options->Timeout);
+                     run->Reply6, run->Reply6Size, options->Timeout, doneTick);
 }
 
 static void EchoLoop(EchoRun *run, int family)
@@ -231,7 +230,10 @@ static void EchoLoop(EchoRun *run, int family)
         if (options->LineNumbers)
             Printf(L"%5u:  ", static_cast<unsigned>(i + 1));
 
-        int echo = SendOneEcho(run, family);
+        // The beat is the echo plus the wait: the wait counts from the
+        // echo's return, so the report and the note take nothing from it.
+        DWORD echoDone = 0;
+        int echo = SendOneEcho(run, family, &echoDone);
         DWORD wait;
         if (echo < 0) {
             PlayErrorDrum(*options);
@@ -243,7 +245,7 @@ static void EchoLoop(EchoRun *run, int family)
             wait = options->SnoozeTime;
         }
         run->LastWait = wait;
-        PacingWait(wait);
+        PacingWait(wait, echoDone);
 
         TakeListBreak();
         LONG flags = InterruptFlags;

@@ -235,6 +235,20 @@ TEST_F(EchoRunTest, PacingWaitsAcrossTheTickWrap)
     EXPECT_EQ(world.Now, 0xFFFFFF00u + 250 + 650);
 }
 
+// A beat is the echo plus the wait: the wait counts from the echo's return,
+// so the time the report and the note take comes off the sleeps.
+TEST_F(EchoRunTest, BeatIsTheEchoPlusTheWait)
+{
+    world.EchoMs = 30;
+    world.MidiMs = 3;  // a note is two messages
+    world.Echoes = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Good(0) };
+    EXPECT_EQ(Sonaro(L"/n:3 /z:250 127.0.0.1"), 0);
+    ASSERT_EQ(world.EchoStarts.size(), 3u);
+    EXPECT_EQ(world.EchoStarts[1] - world.EchoStarts[0], 30u + 250);
+    EXPECT_EQ(world.EchoStarts[2] - world.EchoStarts[1], 30u + 650);
+    EXPECT_EQ(PacedMs(), 2u * 250 + 650 - 3 * 6);
+}
+
 // In these the output is a console; /D keeps colours out of the way so that
 // the text still goes through the host's output functions.
 TEST_F(EchoRunTest, ControlCEndsTheHostAndTheNextOneRuns)

@@ -19,15 +19,16 @@ DWORD Slept()
 // wait that never ends is stopped by Control-C after MaxSleeps, and the
 // test then fails on the count.
 const size_t MaxSleeps = 100000;
-DWORD ClockStep;     // added to the clock by the n-th sleep...
-size_t JumpAt;       // ...(1-based) on top of the time slept
+size_t RunsFor;      // the clock follows this many sleeps, then stands still
+DWORD Overshoot;     // while it runs, every sleep lasts this much longer
+size_t JumpAt;       // the n-th sleep (1-based) moves it by JumpBy besides
 DWORD JumpBy;
-DWORD Overshoot;     // every sleep lasts this much longer than asked
 
 void WINAPI OddSleep(DWORD ms)
 {
     world.Sleeps.push_back(ms);
-    world.Now += ClockStep == 0 ? 0 : ms + Overshoot;
+    if (world.Sleeps.size() <= RunsFor)
+        world.Now += ms + Overshoot;
     if (world.Sleeps.size() == JumpAt)
         world.Now += JumpBy;
     if (world.Sleeps.size() >= MaxSleeps)
@@ -42,7 +43,7 @@ protected:
         InterruptFlags = 0;
         ListBreakFlag = 0;
         ListBreakMeansInterrupt = false;
-        ClockStep = 1;
+        RunsFor = MaxSleeps;
         JumpAt = 0;
         JumpBy = 0;
         Overshoot = 0;
@@ -63,7 +64,7 @@ TEST_F(PacingWaitTest, SleepsAddUpToTheWaitInStepsOfAtMost20)
         SCOPED_TRACE(wait);
         fakeping::Install();
         DWORD start = world.Now;
-        PacingWait(wait);
+        PacingWait(wait, world.Now);
         EXPECT_EQ(Slept(), wait);
         EXPECT_EQ(world.Now - start, wait);
         ASSERT_FALSE(world.Sleeps.empty());
@@ -79,8 +80,31 @@ TEST_F(PacingWaitTest, SleepsAddUpToTheWaitInStepsOfAtMost20)
 
 TEST_F(PacingWaitTest, NoWaitNoSleep)
 {
-    PacingWait(0);
+    PacingWait(0, world.Now);
     EXPECT_TRUE(world.Sleeps.empty());
+}
+
+// The wait counts from its start tick (when the echo returned): what passed
+// since then, reporting and sounding the echo, is taken off the sleeps.
+TEST_F(PacingWaitTest, TimeSinceTheStartCounts)
+{
+    struct { DWORD gone; DWORD slept; size_t sleeps; } cases[] = {
+        { 0, 250, 13 }, { 7, 243, 13 }, { 10, 240, 12 }, { 249, 1, 1 },
+        { 250, 0, 0 }, { 5000, 0, 0 },
+    };
+    for (DWORD base : { 100000u, 0xFFFFFFFCu }) {
+        for (auto &c : cases) {
+            SCOPED_TRACE(std::to_string(c.gone) + " ms gone from " + std::to_string(base));
+            fakeping::Install();
+            world.Now = base;
+            DWORD start = world.Now;
+            world.Now += c.gone;
+            PacingWait(250, start);
+            EXPECT_EQ(Slept(), c.slept);
+            EXPECT_EQ(world.Sleeps.size(), c.sleeps);
+            EXPECT_EQ(world.Now - start, c.gone > 250 ? c.gone : 250);
+        }
+    }
 }
 
 TEST_F(PacingWaitTest, AcrossTheTickWrap)
@@ -90,7 +114,7 @@ TEST_F(PacingWaitTest, AcrossTheTickWrap)
         SCOPED_TRACE(start);
         fakeping::Install();
         world.Now = start;
-        PacingWait(250);
+        PacingWait(250, start);
         EXPECT_EQ(Slept(), 250u);
         EXPECT_EQ(world.Sleeps.size(), 13u);
         EXPECT_EQ(world.Now, start + 250);
@@ -108,7 +132,7 @@ TEST_F(PacingWaitTest, LateSleepsAreMadeUpByTheLastStep)
         g_sys.Sleep = OddSleep;
         Overshoot = late;
         DWORD start = world.Now;
-        PacingWait(250);
+        PacingWait(250, world.Now);
         DWORD elapsed = world.Now - start;
         EXPECT_GE(elapsed, 250u);
         EXPECT_LE(elapsed, 250u + late) << "late by no more than one sleep's delay";
@@ -131,7 +155,7 @@ TEST_F(PacingWaitTest, InterruptEndsTheWaitAfterTheStep)
         fakeping::Install();
         InterruptFlags = 0;
         world.Events = { { c.at, c.event } };
-        PacingWait(250);
+        PacingWait(250, world.Now);
         EXPECT_EQ(world.Sleeps.size(), c.at);
         EXPECT_EQ(InterruptFlags, c.event == CTRL_C_EVENT ? INTERRUPT_CTRL_C : INTERRUPT_CTRL_BREAK);
     }
@@ -140,14 +164,14 @@ TEST_F(PacingWaitTest, InterruptEndsTheWaitAfterTheStep)
 TEST_F(PacingWaitTest, FlagsAlreadySetMeanNoWait)
 {
     InterruptFlags = INTERRUPT_CTRL_BREAK;
-    PacingWait(250);
+    PacingWait(250, world.Now);
     EXPECT_TRUE(world.Sleeps.empty());
 
     // The list-output flag counts only while it stands for Control-C.
     InterruptFlags = 0;
     ListBreakFlag = 1;
     ListBreakMeansInterrupt = true;
-    PacingWait(250);
+    PacingWait(250, world.Now);
     EXPECT_TRUE(world.Sleeps.empty());
     EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
     EXPECT_EQ(ListBreakFlag, 0);
@@ -157,7 +181,7 @@ TEST_F(PacingWaitTest, ListBreakBetweenSteps)
 {
     world.Events = { { 4, fakeping::ListBreak } };
     ListBreakMeansInterrupt = true;
-    PacingWait(250);
+    PacingWait(250, world.Now);
     EXPECT_EQ(world.Sleeps.size(), 4u);
     EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
 
@@ -166,40 +190,44 @@ TEST_F(PacingWaitTest, ListBreakBetweenSteps)
     InterruptFlags = 0;
     ListBreakMeansInterrupt = false;
     world.Events = { { 4, fakeping::ListBreak } };
-    PacingWait(250);
+    PacingWait(250, world.Now);
     EXPECT_EQ(Slept(), 250u);
     EXPECT_EQ(InterruptFlags, 0);
 }
 
 // A clock that stands still, or that jumps back or far ahead, ends the wait
-// no later than the sleeps add up to its length; a clock that reads before
-// the start is taken as wrapped, a long time later.
+// no later than the sleeps add up to what remained at its last good reading;
+// a clock that reads before the start is taken as wrapped, a long time later.
 TEST_F(PacingWaitTest, ClockThatJumpsOrStopsEndsTheWait)
 {
     struct {
         const char *what;
-        DWORD step;         // 0: the clock stands still
+        size_t runsFor;     // sleeps the clock follows
+        DWORD overshoot;
         size_t jumpAt;
         DWORD jumpBy;
         DWORD slept;        // what the wait sleeps in all
     } cases[] = {
-        { "stands still", 0, 0, 0, 250 },
-        { "stands still from the start, then jumps back", 0, 1, 0u - 5000, 20 },
-        { "jumps back, still after the start", 1, 5, 0u - 90, 250 },
-        { "jumps back to before the start", 1, 3, 0u - 100, 60 },
-        { "jumps ahead a minute", 1, 2, 60000, 40 },
-        { "jumps ahead just to the end", 1, 1, 230, 20 },
-        { "jumps ahead by half the counter", 1, 3, 0x80000000u, 60 },
+        { "stands still", 0, 0, 0, 0, 250 },
+        { "stands still after 5 late sleeps", 5, 4, 0, 0, 230 },
+        { "stands still after 3 very late sleeps", 3, 10, 0, 0, 220 },
+        { "stands still, then jumps back", 0, 0, 1, 0u - 5000, 20 },
+        { "jumps back, still after the start", MaxSleeps, 0, 5, 0u - 90, 250 },
+        { "jumps back to before the start", MaxSleeps, 0, 3, 0u - 100, 60 },
+        { "jumps ahead a minute", MaxSleeps, 0, 2, 60000, 40 },
+        { "jumps ahead just to the end", MaxSleeps, 0, 1, 230, 20 },
+        { "jumps ahead by half the counter", MaxSleeps, 0, 3, 0x80000000u, 60 },
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
         fakeping::Install();
         InterruptFlags = 0;
         g_sys.Sleep = OddSleep;
-        ClockStep = c.step;
+        RunsFor = c.runsFor;
+        Overshoot = c.overshoot;
         JumpAt = c.jumpAt;
         JumpBy = c.jumpBy;
-        PacingWait(250);
+        PacingWait(250, world.Now);
         EXPECT_LT(world.Sleeps.size(), MaxSleeps) << "the wait did not end by itself";
         EXPECT_EQ(Slept(), c.slept);
         EXPECT_EQ(InterruptFlags, 0);
