@@ -57,7 +57,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b }'; }
 
 x64_kb=$(size_kb build/x64/bin/Sonaro-x64.dll)
 x86_kb=$(size_kb build/x86/bin/Sonaro-x86.dll)
-wine_version=$(wine --version 2>/dev/null || echo unknown)
+wine_version=$("${SONARO_WINE64:-/usr/lib/wine/wine64}" --version 2>/dev/null || echo "Wine, version unknown")
 load=$(cut -d' ' -f1 /proc/loadavg)
 
 run_over=$(over "$(value run_wall_ms)" "$(value run_ideal_ms)")
@@ -72,7 +72,7 @@ peer_rows() {
     fi
     local sw=$(value ${a}_sonaro_run_wall_ms) si=$(value ${a}_sonaro_run_ideal_ms)
     local pw=$(value ${a}_ping_run_wall_ms) pi=$(value ${a}_ping_run_ideal_ms)
-    echo "| $a: beat error, median (max) | \`sonaro\` $(value ${a}_sonaro_beat_error_median_ms) ms ($(value ${a}_sonaro_beat_error_max_ms) ms); \`ping.exe\` $(value ${a}_ping_beat_error_median_ms) ms ($(value ${a}_ping_beat_error_max_ms) ms) | median ≤ 2 ms, max ≤ 16 ms | $(met "$(value ${a}_sonaro_beat_error_median_ms)" 2 "$(value ${a}_sonaro_beat_error_max_ms)" 16) |"
+    echo "| $a: beat error, median (max) | \`sonaro\` $(value ${a}_sonaro_beat_error_median_ms) ms ($(value ${a}_sonaro_beat_error_max_ms) ms); \`ping.exe\` $(value ${a}_ping_beat_error_median_ms) ms ($(value ${a}_ping_beat_error_max_ms) ms) | median ≤ 2 ms, max ≤ 16 ms (this view adds each echo call's own time, for both) | $(met "$(value ${a}_sonaro_beat_error_median_ms)" 2 "$(value ${a}_sonaro_beat_error_max_ms)" 16) |"
     echo "| $a: whole run, header to statistics, against its ideal | \`sonaro\` $sw ms against $si ms ($(over "$sw" "$si") %); \`ping.exe\` $pw ms against $pi ms ($(over "$pw" "$pi") %) | within 1 % | $(met "$(over "$sw" "$si" | tr -d +-)" 1) |"
 }
 
@@ -90,12 +90,14 @@ vary with the machine and its load.
 |---|---|---|---|
 | Pacing: beat error of \`sonaro /n:20 /z:250 127.0.0.1\`, median (max) | $(value beat_error_median_ms) ms ($(value beat_error_max_ms) ms) | median ≤ 2 ms, max ≤ 16 ms (one timer tick) | $(met "$(value beat_error_median_ms)" 2 "$(value beat_error_max_ms)" 16) |
 | Pacing: whole run against 20 × (echo time + 250 ms) | $(value run_wall_ms) ms against $(value run_ideal_ms) ms ($run_over %) | within 1 % | $(met "$(echo "$run_over" | tr -d +-)" 1) |
+| of which set-up before the first echo (options, resolution, handles, header) | $(value run_setup_ms) ms | | |
 | Plugin time per echo outside the ICMP call and the waits | $(value overhead_median_ms) ms median (max $(value overhead_max_ms) ms) | under 0.2 ms | $(met "$(value overhead_median_ms)" 0.2) |
 | of which the request's random data (64 \`rand_s\` values) | $(value random_fill_median_ms) ms median | | |
 | \`@PINGTIME[127.0.0.1]\` against a bare \`IcmpSendEcho\` (64 bytes): reported round-trip times | $(value pingtime_rtt_mean_ms) ms against $(value bare_rtt_mean_ms) ms, ratio $(value rtt_ratio) | 1.0 within noise | |
 | The same, wall time per call (resolution and handle included for @PINGTIME) | $(value pingtime_wall_median_ms) ms against $(value bare_wall_median_ms) ms, ratio $wall_ratio | at most 1.5 | $(met "$wall_ratio" 1.5) |
 | of which: resolution / default TTL (\`GetIpStatistics\`) / ICMP handle / the echo / the rest, medians | $(value pingtime_resolve_median_ms) / $(value pingtime_default_ttl_median_ms) / $(value pingtime_icmp_handle_median_ms) / $(value pingtime_echo_median_ms) / $(value pingtime_other_median_ms) ms | | |
 | Name lookups and DNS queries per \`@PINGTIME[127.0.0.1]\` | $(value pingtime_lookups_per_call) \`GetAddrInfoW\`, $(value pingtime_dns_queries_per_call) \`DnsQuery_W\` | no DNS query | $(met "$(value pingtime_dns_queries_per_call)" 0) |
+| The first \`GetIpStatistics\` of a process (Wine starts its network statistics service; taken before the figures above) | $(value first_ip_statistics_ms) ms | | |
 | Load: \`LoadLibrary\` + \`GetPluginInfo\` + \`InitializePlugin\`, in a console | $(value load_median_ms) ms median (first $(value load_first_ms) ms) | under 20 ms | $(met "$(value load_median_ms)" 20) |
 | The same without a console (the "conout\$" retry waits 50 ms) | $(value load_median_ms "$plain") ms median | | |
 | Size of Sonaro-x64.dll / Sonaro-x86.dll as built (linked without symbols) | $x64_kb KB / $x86_kb KB | under 300 KB each | $(met "$x64_kb" 300 "$x86_kb" 300) |
@@ -105,7 +107,7 @@ vary with the machine and its load.
 \`sonaro /n:20 /z:1000 127.0.0.1\` in the stand-in host against
 \`ping.exe -n 20 127.0.0.1\`, in the same run, one after the other.
 
-| What | Measured | Target for sonaro | |
+| What | Measured | Target for \`sonaro\` | |
 |---|---|---|---|
 $(peer_rows x64)
 $(peer_rows x86)
@@ -123,7 +125,10 @@ round trips are below a millisecond, so the reported times are mostly 0 ms;
 the ratio is that of their means over 50 rounds. The parts of a
 \`@PINGTIME\` call are found by stamping every call through the system-call
 table as it starts: the time up to the next call is put down to it (the
-plugin's own code after it included). The load time is taken from the real
+plugin's own code after it included). For a literal address no DNS query
+is made; what remains beside the echo is the handle, the two resolver
+lookups and the default TTL (\`GetIpStatistics\`, read at every call), each of
+which takes Wine a round trip to its server or a helper process. The load time is taken from the real
 DLL, loaded and released ten times.
 
 Against ping.exe (\`bench/linebeat.pl\`): each program runs in a
