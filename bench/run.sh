@@ -146,6 +146,6 @@ most 20 ms at a time, looking at Control-C and Control-Break after every
 sleep; its last sleep is only what remains. How much has passed is read from
 the tick count, which Windows and Wine advance only every 15 to 16 ms: the
 wait takes the tick count's reading or the previous figure plus the sleep
-since, whichever is more, as a sleep never ends early.
+since, whichever is more, as a sleep lasts about as long as asked.
 DOC
 cat docs/bench.md

@@ -55,9 +55,10 @@ void PacingWait(DWORD waitMs, DWORD startTick)
     TakeListBreak();
     if (InterruptFlags != 0)
         return;
-    // What has surely passed since the start: the clock's reading, or the
-    // last such figure plus the sleep since, whichever is more.  The clock
-    // may be coarse or stand still, and a sleep never returns early.
+    // What has passed since the start: the clock's reading, or the last
+    // such figure plus the sleep since, whichever is more.  The clock may be
+    // coarse (15 to 16 ms) or stand still; a sleep lasts about as long as
+    // asked, mostly a little longer.
     DWORD elapsed = 0;
     DWORD step = 0;
     for (;;) {
