@@ -40,20 +40,38 @@ void TakeListBreak(void)
         InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
 }
 
-void PacingWait(DWORD waitMs)
+// Sleep length for the next step of a wait that has elapsed ms behind it:
+// one polling step, or only what remains, so the wait ends on time.
+DWORD PacingStep(DWORD waitMs, DWORD elapsed)
+{
+    if (elapsed >= waitMs)
+        return 0;
+    DWORD remaining = waitMs - elapsed;
+    return remaining < PACING_STEP_MS ? remaining : PACING_STEP_MS;
+}
+
+void PacingWait(DWORD waitMs, DWORD startTick)
 {
     TakeListBreak();
     if (InterruptFlags != 0)
         return;
-    DWORD start = SYS(GetTickCount)();
+    // What has passed since the start: the clock's reading, or the last
+    // such figure plus the sleep since, whichever is more.  The clock may be
+    // coarse (15 to 16 ms) or stand still; a sleep lasts about as long as
+    // asked, mostly a little longer.
+    DWORD elapsed = 0;
+    DWORD step = 0;
     for (;;) {
-        SYS(Sleep)(PACING_STEP_MS);
-        DWORD now = SYS(GetTickCount)();
+        // Unsigned difference: right across the counter's wrap-around; a
+        // clock that steps back before the start reads as a long time.
+        DWORD shown = SYS(GetTickCount)() - startTick;
+        elapsed = shown > elapsed + step ? shown : elapsed + step;
+        step = PacingStep(waitMs, elapsed);
+        if (step == 0)
+            return;
+        SYS(Sleep)(step);
         TakeListBreak();
         if (InterruptFlags != 0)
-            return;
-        // Unsigned difference: right across the counter's wrap-around.
-        if (now - start >= waitMs)
             return;
     }
 }
@@ -189,15 +207,15 @@ static void PrintHeader(EchoRun *run, const wchar_t *hostText)
                      packetSize);
 }
 
-static int SendOneEcho(EchoRun *run, int family)
+static int SendOneEcho(EchoRun *run, int family, DWORD *doneTick)
 {
     const PingOptions *options = run->Options;
     if (family == SONARO_FAMILY_IPV4)
         return SendEcho4(run->Request, options->PacketSize, run->Icmp4,
                          run->Address.V4.sin_addr.s_addr, run->Reply4, run->Reply4Size,
-                         options->Timeout);
+                         options->Timeout, doneTick);
     return SendEcho6(&run->Address.V6, run->Request, run->Icmp6, options->PacketSize,
-                     run->Reply6, run->Reply6Size, options->Timeout);
+                     run->Reply6, run->Reply6Size, options->Timeout, doneTick);
 }
 
 static void EchoLoop(EchoRun *run, int family)
@@ -213,7 +231,10 @@ static void EchoLoop(EchoRun *run, int family)
         if (options->LineNumbers)
             Printf(L"%5u:  ", static_cast<unsigned>(i + 1));
 
-        int echo = SendOneEcho(run, family);
+        // The beat is the echo plus the wait: the wait counts from the
+        // echo's return, so the report and the note take nothing from it.
+        DWORD echoDone = 0;
+        int echo = SendOneEcho(run, family, &echoDone);
         DWORD wait;
         if (echo < 0) {
             PlayErrorDrum(*options);
@@ -225,7 +246,7 @@ static void EchoLoop(EchoRun *run, int family)
             wait = options->SnoozeTime;
         }
         run->LastWait = wait;
-        PacingWait(wait);
+        PacingWait(wait, echoDone);
 
         TakeListBreak();
         LONG flags = InterruptFlags;

@@ -16,11 +16,13 @@ enum {
 };
 
 // One echo with its report line.  The request buffer holds packetSize data
-// bytes followed by the IP option record.
+// bytes followed by the IP option record.  doneTick (may be null) receives
+// the tick count at which the echo call returned.
 int SendEcho4(unsigned char *request, DWORD packetSize, HANDLE handle, IPAddr destination,
-              unsigned char *reply, DWORD replySize, DWORD timeout);
+              unsigned char *reply, DWORD replySize, DWORD timeout, DWORD *doneTick);
 int SendEcho6(const SOCKADDR_IN6 *destination, unsigned char *request, HANDLE handle,
-              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout);
+              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout,
+              DWORD *doneTick);
 
 // Whether GetIpErrorString may be called: 0 not looked at yet, 1 yes, 2 no.
 // Wine exports it as a stub that ends the process, so it is looked at once,
@@ -41,5 +43,9 @@ BOOL WINAPI PingCtrlHandler(DWORD event);
 void TakeListBreak(void);
 extern bool ListBreakMeansInterrupt;
 
-// The pacing wait: waitMs from now, cut short when InterruptFlags is set.
-void PacingWait(DWORD waitMs);
+// The pacing wait: until waitMs have passed since the tick count startTick
+// (when the echo returned), cut short when InterruptFlags is set.  It sleeps
+// in steps of at most 20 ms, looking at the flags after each.
+void PacingWait(DWORD waitMs, DWORD startTick);
+// The next sleep of a wait of waitMs with elapsed ms gone: 0 when it is over.
+DWORD PacingStep(DWORD waitMs, DWORD elapsed);

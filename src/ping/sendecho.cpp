@@ -90,8 +90,16 @@ static bool EchoedDataMatch(const unsigned char *data, const unsigned char *requ
     return memcmp(data, request, size) == 0;
 }
 
+// The tick count when the echo call returned, for the pacing wait that
+// follows: reporting and sounding the echo already count towards it.
+static void NoteDone(DWORD *doneTick)
+{
+    if (doneTick != nullptr)
+        *doneTick = SYS(GetTickCount)();
+}
+
 int SendEcho4(unsigned char *request, DWORD packetSize, HANDLE handle, IPAddr destination,
-              unsigned char *reply, DWORD replySize, DWORD timeout)
+              unsigned char *reply, DWORD replySize, DWORD timeout, DWORD *doneTick)
 {
     FillRandomData(request, packetSize);
     memset(reply, 0, replySize);
@@ -100,6 +108,7 @@ int SendEcho4(unsigned char *request, DWORD packetSize, HANDLE handle, IPAddr de
                                       reinterpret_cast<PIP_OPTION_INFORMATION>(request + packetSize),
                                       reply, replySize, timeout);
     DWORD error = SYS(GetLastError)();
+    NoteDone(doneTick);
     TakeListBreak();
     if (replies == 0)
         return ReportNoReply(error);
@@ -135,7 +144,8 @@ int SendEcho4(unsigned char *request, DWORD packetSize, HANDLE handle, IPAddr de
 }
 
 int SendEcho6(const SOCKADDR_IN6 *destination, unsigned char *request, HANDLE handle,
-              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout)
+              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout,
+              DWORD *doneTick)
 {
     FillRandomData(request, packetSize);
     memset(reply, 0, replySize);
@@ -149,6 +159,7 @@ int SendEcho6(const SOCKADDR_IN6 *destination, unsigned char *request, HANDLE ha
                                         reinterpret_cast<PIP_OPTION_INFORMATION>(request + packetSize),
                                         reply, replySize, timeout);
     DWORD error = SYS(GetLastError)();
+    NoteDone(doneTick);
     TakeListBreak();
     if (replies == 0)
         return ReportNoReply(error);

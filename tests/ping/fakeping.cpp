@@ -31,6 +31,8 @@ static Echo NextEcho()
 
 static void NoteRequest(LPVOID options, WORD size, DWORD timeout, const std::wstring &to)
 {
+    world.EchoStarts.push_back(world.Now);
+    world.Now += world.EchoMs;
     IP_OPTION_INFORMATION record;
     memcpy(&record, options, sizeof record);
     world.SentOptions.push_back(record);
@@ -205,6 +207,7 @@ static MMRESULT WINAPI FakeMidiOutShortMsg(HMIDIOUT handle, DWORD message)
 {
     EXPECT_EQ(handle, FakeMidi);
     world.Midi.push_back(message);
+    world.Now += world.MidiMs;
     return MMSYSERR_NOERROR;
 }
 

@@ -33,9 +33,13 @@ struct World {
     std::vector<IP_OPTION_INFORMATION> SentOptions;
     std::vector<DWORD> SentTimeouts;
     std::vector<std::wstring> SentTo;   // destination in text form
-    // Clock: Sleep advances it.
+    // Clock: Sleep advances it, and so do every echo call and every MIDI
+    // message by the times below (0 unless a test sets them).
     DWORD Now;
     std::vector<DWORD> Sleeps;
+    DWORD EchoMs;
+    DWORD MidiMs;
+    std::vector<DWORD> EchoStarts;   // the clock as each echo call began
     // Console events: the sleep (1-based) after which each arrives, and the
     // event, or ListBreak for the list-output handler's flag.
     std::vector<std::pair<size_t, DWORD>> Events;

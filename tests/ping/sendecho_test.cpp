@@ -23,21 +23,21 @@ struct Buffers {
     }
 };
 
-int Echo4(Buffers &b, const char *to)
+int Echo4(Buffers &b, const char *to, DWORD *doneTick = nullptr)
 {
     HANDLE handle = SYS(IcmpCreateFile)();
     return SendEcho4(b.request.data(), Size, handle, inet_addr(to), b.reply4.data(),
-                     static_cast<DWORD>(b.reply4.size()), 1500);
+                     static_cast<DWORD>(b.reply4.size()), 1500, doneTick);
 }
 
-int Echo6(Buffers &b)
+int Echo6(Buffers &b, DWORD *doneTick = nullptr)
 {
     SOCKADDR_IN6 to = {};
     to.sin6_family = AF_INET6;
     to.sin6_addr.s6_addr[15] = 1;
     HANDLE handle = SYS(Icmp6CreateFile)();
     return SendEcho6(&to, b.request.data(), handle, Size, b.reply6.data(),
-                     static_cast<DWORD>(b.reply6.size()), 1500);
+                     static_cast<DWORD>(b.reply6.size()), 1500, doneTick);
 }
 
 struct Case {
@@ -200,6 +200,36 @@ TEST_F(SendEchoTest, LostEchoWithTheRealSystemLookups)
     else
         EXPECT_NE(CapturedOut().rfind(L"Failed:", 0), 0u) << Narrow(CapturedOut());
     EXPECT_EQ(IpErrorTextState, wine ? 2 : 1);
+}
+
+// The pacing wait counts from the moment the echo call returned, before the
+// report line; every outcome on both paths notes it.
+TEST_F(SendEchoTest, DoneTickIsTakenWhenTheEchoCallReturns)
+{
+    const fakeping::Echo echoes[] = { fakeping::Good(0), fakeping::WithStatus(11003),
+                                      fakeping::Lost(IP_REQ_TIMED_OUT) };
+    Buffers b;
+    world.EchoMs = 40;
+    for (bool v6 : { false, true }) {
+        for (const fakeping::Echo &echo : echoes) {
+            SCOPED_TRACE(std::string(v6 ? "IPv6 " : "IPv4 ") + std::to_string(echo.Status) +
+                         "/" + std::to_string(echo.Replies));
+            world.Echoes = { echo };
+            world.NextEcho = 0;
+            DWORD before = world.Now;
+            DWORD done = 0;
+            if (v6)
+                Echo6(b, &done);
+            else
+                Echo4(b, "10.9.8.7", &done);
+            EXPECT_EQ(done, before + 40);
+        }
+    }
+    // Not asked for: the clock is not read at all.
+    SysResetCounts();
+    Echo4(b, "10.9.8.7");
+    Echo6(b);
+    EXPECT_EQ(g_sysCallCount[SYS_GetTickCount], 0u);
 }
 
 TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)
