@@ -45,7 +45,10 @@ LINES
     done
 } >"$script"
 
-# A copy of the binaries, so that the build tree can be rebuilt meanwhile.
+# A Wine prefix of its own, so that the macros it writes never meet the
+# tests', and a copy of the binaries, so that the build tree can be rebuilt
+# meanwhile.
+export SONARO_WINEPREFIX=$PWD/build/x64/wineprefix-soak
 cp build/x64/bin/hostshell.exe build/x64/bin/TakeCmd.dll build/x64/bin/Sonaro-x64.dll "$work/"
 start=$(date +%s)
 NoMidi=1 NOLOADMSG=1 build/x64/wine-run "$work/hostshell.exe" "Z:${script//\//\\}" \
