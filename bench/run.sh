@@ -7,16 +7,29 @@ cd "$(dirname "$0")/.."
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 --target sonarobench Sonaro hostshell >/dev/null
 cmake --preset x86 >/dev/null
-cmake --build --preset x86 --target Sonaro >/dev/null
+cmake --build --preset x86 --target sonarobench Sonaro hostshell >/dev/null
 
-# Once in a pseudo-terminal, so that the plugin finds a console as it does
-# in TCC, and once without one (as in a pipe) for the load time alone.
+# Each DLL by the benchmark program of its own architecture: once in a
+# pseudo-terminal, so that the plugin finds a console as it does in TCC, and
+# once without one (as in a pipe) for the load time alone.
+plugin_figures() {
+    local arch=$1
+    rm -f "build/$arch/bench-results.txt" "build/$arch/bench-noconsole.txt"
+    script -qec "env NoMidi=1 NOLOADMSG=1 build/$arch/wine-run build/$arch/bin/sonarobench.exe build/$arch/bench-results.txt 20 >/dev/null" \
+        /dev/null >/dev/null 2>&1 </dev/null
+    NoMidi=1 NOLOADMSG=1 build/$arch/wine-run build/$arch/bin/sonarobench.exe \
+        "build/$arch/bench-noconsole.txt" 2 >/dev/null
+}
 results=build/x64/bench-results.txt
 plain=build/x64/bench-noconsole.txt
-rm -f "$results" "$plain"
-script -qec "env NoMidi=1 NOLOADMSG=1 build/x64/wine-run build/x64/bin/sonarobench.exe $results 20 >/dev/null" \
-    /dev/null >/dev/null 2>&1 </dev/null
-NoMidi=1 NOLOADMSG=1 build/x64/wine-run build/x64/bin/sonarobench.exe "$plain" 2 >/dev/null
+plugin_figures x64
+if why=$(build/x86/wine-run --check build/x86/bin/sonarobench.exe 2>&1); then
+    plugin_figures x86
+    x86_reason=
+else
+    rm -f build/x86/bench-results.txt build/x86/bench-noconsole.txt
+    x86_reason=${why#SKIPPED: }
+fi
 
 # What a user would run instead: Wine's own ping.exe beside SONARO in the
 # stand-in host, one after the other, both timed from their output lines in
@@ -33,15 +46,11 @@ peer x64 ping.exe build/x64/bin/hostshell.exe | tr -d '\r' >>"$results"
 # The 32-bit ping.exe: the prefix's copy when Wine made one, else Wine's own.
 ping32=${SONARO_WINEPREFIX:-build/x64/wineprefix}/drive_c/windows/syswow64/ping.exe
 [ -f "$ping32" ] || ping32=/usr/lib/i386-linux-gnu/wine/i386-windows/ping.exe
-if why=$("$wine_run" --check "$ping32" 2>&1); then
-    cmake --build --preset x86 --target hostshell >/dev/null
+if [ -z "$x86_reason" ]; then
     peer x86 "$ping32" build/x86/bin/hostshell.exe | tr -d '\r' >>"$results"
-    x86_reason=
-else
-    x86_reason=${why#SKIPPED: }
 fi
 
-value() { tr -d '\r' <"${2:-$results}" | awk -v k="$1" '$1 == k { print $2 }'; }
+value() { tr -d '\r' <"${2:-$results}" 2>/dev/null | awk -v k="$1" '$1 == k { print $2 }'; }
 size_kb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.0f", b / 1024 }'; }
 # "met" when every "value <= limit" pair holds, "not met" otherwise, "-"
 # when a figure is missing.
@@ -55,13 +64,9 @@ met() {
 over() { awk -v w="$1" -v i="$2" 'BEGIN { if (i > 0) printf "%+.2f", (w / i - 1) * 100 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b }'; }
 
-x64_kb=$(size_kb build/x64/bin/Sonaro-x64.dll)
-x86_kb=$(size_kb build/x86/bin/Sonaro-x86.dll)
 wine_version=$("${SONARO_WINE64:-/usr/lib/wine/wine64}" --version 2>/dev/null || echo "Wine, version unknown")
 load=$(cut -d' ' -f1 /proc/loadavg)
 
-run_over=$(over "$(value run_wall_ms)" "$(value run_ideal_ms)")
-wall_ratio=$(ratio "$(value pingtime_wall_median_ms)" "$(value bare_wall_median_ms)")
 
 # One row pair of the comparison for an architecture.
 peer_rows() {
@@ -76,6 +81,67 @@ peer_rows() {
     echo "| $a: whole run, header to statistics, against its ideal | \`sonaro\` $sw ms against $si ms ($(over "$sw" "$si") %); \`ping.exe\` $pw ms against $pi ms ($(over "$pw" "$pi") %) | within 1 % | $(met "$(over "$sw" "$si" | tr -d +-)" 1) |"
 }
 
+# The table of one DLL's own figures (build/ARCH/bench-results.txt), or why
+# it could not be measured.
+plugin_table() {
+    local a=$1 r=build/$1/bench-results.txt p=build/$1/bench-noconsole.txt
+    local bits=64
+    [ "$a" = x86 ] && bits=32
+    echo "### $bits-bit DLL (Sonaro-$a.dll)"
+    echo
+    if [ "$a" = x86 ] && [ -n "$x86_reason" ]; then
+        echo "Not measured: $x86_reason."
+        return
+    fi
+    local run_over wall_ratio
+    run_over=$(over "$(value run_wall_ms "$r")" "$(value run_ideal_ms "$r")")
+    wall_ratio=$(ratio "$(value pingtime_wall_median_ms "$r")" "$(value bare_wall_median_ms "$r")")
+    cat <<ROWS
+| What | Measured | Target | |
+|---|---|---|---|
+| Pacing: beat error of \`sonaro /n:20 /z:250 127.0.0.1\`, median (max) | $(value beat_error_median_ms "$r") ms ($(value beat_error_max_ms "$r") ms) | median ≤ 2 ms, max ≤ 16 ms (one timer tick) | $(met "$(value beat_error_median_ms "$r")" 2 "$(value beat_error_max_ms "$r")" 16) |
+| Pacing: whole run against 20 × (echo time + 250 ms) | $(value run_wall_ms "$r") ms against $(value run_ideal_ms "$r") ms ($run_over %) | within 1 % | $(met "$(echo "$run_over" | tr -d +-)" 1) |
+| of which set-up before the first echo (options, resolution, handles, header) | $(value run_setup_ms "$r") ms | | |
+| Plugin time per echo outside the ICMP call and the waits | $(value overhead_median_ms "$r") ms median (max $(value overhead_max_ms "$r") ms) | under 0.2 ms | $(met "$(value overhead_median_ms "$r")" 0.2) |
+| of which the request's random data (64 \`rand_s\` values) | $(value random_fill_median_ms "$r") ms median | | |
+| \`@PINGTIME[127.0.0.1]\` against a bare \`IcmpSendEcho\` (64 bytes): reported round-trip times | $(value pingtime_rtt_mean_ms "$r") ms against $(value bare_rtt_mean_ms "$r") ms, ratio $(value rtt_ratio "$r") | 1.0 within noise | |
+| The same, wall time per call (resolution and handle included for @PINGTIME) | $(value pingtime_wall_median_ms "$r") ms against $(value bare_wall_median_ms "$r") ms, ratio $wall_ratio | at most 1.5 | $(met "$wall_ratio" 1.5) |
+| of which: resolution / default TTL (\`GetIpStatistics\`) / ICMP handle / the echo / the rest, medians | $(value pingtime_resolve_median_ms "$r") / $(value pingtime_default_ttl_median_ms "$r") / $(value pingtime_icmp_handle_median_ms "$r") / $(value pingtime_echo_median_ms "$r") / $(value pingtime_other_median_ms "$r") ms | | |
+| Name lookups and DNS queries per \`@PINGTIME[127.0.0.1]\` | $(value pingtime_lookups_per_call "$r") \`GetAddrInfoW\`, $(value pingtime_dns_queries_per_call "$r") \`DnsQuery_W\` | no DNS query | $(met "$(value pingtime_dns_queries_per_call "$r")" 0) |
+| The first \`GetIpStatistics\` of a process (Wine starts its network statistics service; taken before the figures above) | $(value first_ip_statistics_ms "$r") ms | | |
+| Load: \`LoadLibrary\` + \`GetPluginInfo\` + \`InitializePlugin\`, in a console | $(value load_median_ms "$r") ms median (first $(value load_first_ms "$r") ms) | under 20 ms | $(met "$(value load_median_ms "$r")" 20) |
+| The same without a console (the "conout\$" retry waits 50 ms) | $(value load_median_ms "$p") ms median | | |
+| Size of Sonaro-$a.dll as built (linked without symbols) | $(size_kb build/$a/bin/Sonaro-$a.dll) KB | under 300 KB | $(met "$(size_kb build/$a/bin/Sonaro-$a.dll)" 300) |
+ROWS
+}
+
+# The soak figures (bench/soak.sh), when it has been run.
+soak_section() {
+    local s=build/x64/soak-results.txt
+    [ -f "$s" ] || return 0
+    cat <<SOAK
+## Long run of the real DLL (\`bash bench/soak.sh\`, x64)
+
+Every entry of \`Sonaro-x64.dll\` called $(value soak_rounds "$s") times in one
+\`hostshell.exe\` process ($(value soak_lines "$s") lines, $(value soak_seconds "$s") s, loopback only):
+\`SONARO\` (with a host that has no address; a real echo every 100th round),
+\`SONAROHELP /V\`, \`SONAROMACRO\` (two macros set, listed and deleted), the
+seven functions, the five variables, \`Usage\` and \`Help\`. The shell's
+\`memstat\` line reads the process's open handles and the heap in use after a
+warm-up of 100 rounds and after every tenth of the run.
+
+| What | After the warm-up | At the end | Largest seen |
+|---|---|---|---|
+| Open handles | $(value soak_handles_start "$s") | $(value soak_handles_end "$s") | $(value soak_handles_max "$s") |
+| Heap in use, bytes | $(value soak_heap_start "$s") | $(value soak_heap_end "$s") | $(value soak_heap_max "$s") |
+| Heap blocks in use | $(value soak_blocks_start "$s") | $(value soak_blocks_end "$s") | |
+
+Checkpoints read: $(value soak_checkpoints "$s"); messages on standard error
+other than the expected "Can't find an address" line: $(value soak_unexpected_errors "$s").
+
+SOAK
+}
+
 mkdir -p docs
 cat >docs/bench.md <<DOC
 # Benchmarks
@@ -84,23 +150,11 @@ Measured by \`bash bench/run.sh\` on $(date -u +%Y-%m-%d) ($(nproc) cores, load 
 $load, $wine_version, no MIDI device). These are figures, not tests; they
 vary with the machine and its load.
 
-## The plugin on its own (64-bit DLL)
+## The plugin on its own
 
-| What | Measured | Target | |
-|---|---|---|---|
-| Pacing: beat error of \`sonaro /n:20 /z:250 127.0.0.1\`, median (max) | $(value beat_error_median_ms) ms ($(value beat_error_max_ms) ms) | median ≤ 2 ms, max ≤ 16 ms (one timer tick) | $(met "$(value beat_error_median_ms)" 2 "$(value beat_error_max_ms)" 16) |
-| Pacing: whole run against 20 × (echo time + 250 ms) | $(value run_wall_ms) ms against $(value run_ideal_ms) ms ($run_over %) | within 1 % | $(met "$(echo "$run_over" | tr -d +-)" 1) |
-| of which set-up before the first echo (options, resolution, handles, header) | $(value run_setup_ms) ms | | |
-| Plugin time per echo outside the ICMP call and the waits | $(value overhead_median_ms) ms median (max $(value overhead_max_ms) ms) | under 0.2 ms | $(met "$(value overhead_median_ms)" 0.2) |
-| of which the request's random data (64 \`rand_s\` values) | $(value random_fill_median_ms) ms median | | |
-| \`@PINGTIME[127.0.0.1]\` against a bare \`IcmpSendEcho\` (64 bytes): reported round-trip times | $(value pingtime_rtt_mean_ms) ms against $(value bare_rtt_mean_ms) ms, ratio $(value rtt_ratio) | 1.0 within noise | |
-| The same, wall time per call (resolution and handle included for @PINGTIME) | $(value pingtime_wall_median_ms) ms against $(value bare_wall_median_ms) ms, ratio $wall_ratio | at most 1.5 | $(met "$wall_ratio" 1.5) |
-| of which: resolution / default TTL (\`GetIpStatistics\`) / ICMP handle / the echo / the rest, medians | $(value pingtime_resolve_median_ms) / $(value pingtime_default_ttl_median_ms) / $(value pingtime_icmp_handle_median_ms) / $(value pingtime_echo_median_ms) / $(value pingtime_other_median_ms) ms | | |
-| Name lookups and DNS queries per \`@PINGTIME[127.0.0.1]\` | $(value pingtime_lookups_per_call) \`GetAddrInfoW\`, $(value pingtime_dns_queries_per_call) \`DnsQuery_W\` | no DNS query | $(met "$(value pingtime_dns_queries_per_call)" 0) |
-| The first \`GetIpStatistics\` of a process (Wine starts its network statistics service; taken before the figures above) | $(value first_ip_statistics_ms) ms | | |
-| Load: \`LoadLibrary\` + \`GetPluginInfo\` + \`InitializePlugin\`, in a console | $(value load_median_ms) ms median (first $(value load_first_ms) ms) | under 20 ms | $(met "$(value load_median_ms)" 20) |
-| The same without a console (the "conout\$" retry waits 50 ms) | $(value load_median_ms "$plain") ms median | | |
-| Size of Sonaro-x64.dll / Sonaro-x86.dll as built (linked without symbols) | $x64_kb KB / $x86_kb KB | under 300 KB each | $(met "$x64_kb" 300 "$x86_kb" 300) |
+$(plugin_table x64)
+
+$(plugin_table x86)
 
 ## Against Wine's own ping.exe
 
@@ -112,6 +166,7 @@ vary with the machine and its load.
 $(peer_rows x64)
 $(peer_rows x86)
 
+$(soak_section)
 ## How each figure is taken
 
 The plugin on its own (\`bench/sonarobench.cpp\`): the program links the

@@ -55,7 +55,7 @@ NoMidi=1 NOLOADMSG=1 build/x64/wine-run "$work/hostshell.exe" "Z:${script//\//\\
     2>"$work/err" | tr -d '\r' | grep '^handles ' >"$work/memstat" || true
 seconds=$(($(date +%s) - start))
 lines=$(wc -l <"$script")
-errors=$(grep -cv '^Sonaro plugin: Can.* find an address for host #nosuchmacro\.' "$work/err" || true)
+errors=$(grep -cv '^Sonaro plugin: .*Can.* find an address for host #nosuchmacro\.' "$work/err" || true)
 awk -v rounds="$rounds" -v seconds="$seconds" -v lines="$lines" -v errors="$errors" '
     NR == 1 { h0 = $2; b0 = $4; k0 = $6 }
     { h = $2; b = $4; k = $6; if ($2 > hmax) hmax = $2; if ($4 > bmax) bmax = $4 }

@@ -258,7 +258,11 @@ void BenchLoad(FILE *results, unsigned rounds)
     wchar_t path[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dll(path, n);
+#ifdef _WIN64
     dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"Sonaro-x64.dll";
+#else
+    dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"Sonaro-x86.dll";
+#endif
     std::vector<double> times;
     for (unsigned i = 0; i < rounds; i++) {
         double start = NowMs();
