@@ -19,31 +19,28 @@ results=build/x64/soak-results.txt
 # real echo every 100th round), the seven functions, the five variables,
 # Usage and Help (for a name that is not the plugin's, so that no viewer
 # starts).
-round() {
-    cat <<'LINES'
-sonaro /q /n:1 /z:250 #nosuchmacro
+one_round='sonaro /q /n:1 /z:250 #nosuchmacro
 sonarohelp /v
 sonaromacro #soak1=127.0.0.1 #soakname:127.0.0.1 /l
 echo %@sonaromacro[soakname]|%@lookuphost[4,127.0.0.1]|%@pingdhcp[0]|%@pingdns[0]|%@pingrouter[0]|%@pingwins[0]|%@pingtime[127.0.0.1,1]
 echo %_pingavg|%_pingmax|%_pingmin|%_pingslost|%_pingsrcvd
 sonaromacro #soak1= #soakname=
 usage sonaro
-help dir
-LINES
-}
-{
-    for _ in $(seq 100); do round; done
-    echo "sonaro /q /n:1 /z:250 127.0.0.1"
-    echo memstat
-    tenth=$((rounds / 10))
-    for part in $(seq 10); do
-        for i in $(seq "$tenth"); do
-            round
-            [ $((i % 100)) = 0 ] && echo "sonaro /q /n:1 /z:250 127.0.0.1"
-        done
-        echo memstat
-    done
-} >"$script"
+help dir'
+# The script, written by awk in one go (a shell loop of this size is slow).
+awk -v rounds="$rounds" -v round="$one_round" 'BEGIN {
+    for (i = 0; i < 100; i++) print round
+    print "sonaro /q /n:1 /z:250 127.0.0.1"
+    print "memstat"
+    tenth = int(rounds / 10)
+    for (part = 0; part < 10; part++) {
+        for (i = 1; i <= tenth; i++) {
+            print round
+            if (i % 100 == 0) print "sonaro /q /n:1 /z:250 127.0.0.1"
+        }
+        print "memstat"
+    }
+}' >"$script"
 
 # A Wine prefix of its own, so that the macros it writes never meet the
 # tests', and a copy of the binaries, so that the build tree can be rebuilt
