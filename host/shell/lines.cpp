@@ -163,6 +163,8 @@ static LineOutcome Dispatch(Plugin &plugin, const wchar_t *line)
         ShowUsage(plugin, rest);
     } else if (_wcsicmp(name, L"help") == 0) {
         ShowHelp(plugin, rest);
+    } else if (_wcsicmp(name, L"memstat") == 0) {
+        ShowMemoryState();
     } else if (_wcsicmp(name, L"unload") == 0) {
         StopPlugin(plugin, 0);
     } else if (_wcsicmp(name, L"exit") == 0) {

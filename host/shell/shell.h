@@ -63,5 +63,8 @@ bool ReadScript(const std::wstring &path, std::vector<std::wstring> &lines);
 // The full name of a path; the path itself if that fails.
 std::wstring FullPath(const std::wstring &path);
 
+// "memstat": open handles and heap in use, one line on standard output.
+void ShowMemoryState(void);
+
 // Messages of the shell itself, on standard error.
 void ShellError(const wchar_t *format, ...);

@@ -172,8 +172,11 @@ static void EchoLoop(EchoRun *run, const EchoChannel *channel)
         if (options->LineNumbers)
             Printf(L"%5u:  ", static_cast<unsigned>(i + 1));
 
+        // The beat is the echo plus the wait: the wait counts from the
+        // echo's return, so the report and the note take nothing from it.
+        DWORD echoDone = 0;
         int echo = SendEcho(&run->Address, channel->Handle, run->Request, options->PacketSize,
-                            channel->Reply, channel->ReplySize, options->Timeout);
+                            channel->Reply, channel->ReplySize, options->Timeout, &echoDone);
         DWORD wait;
         if (echo < 0) {
             PlayErrorDrum(*options);
@@ -185,7 +188,7 @@ static void EchoLoop(EchoRun *run, const EchoChannel *channel)
             wait = options->SnoozeTime;
         }
         run->LastWait = wait;
-        PacingWait(wait);
+        PacingWait(wait, echoDone);
 
         TakeListBreak();
         LONG flags = InterruptFlags;

@@ -60,20 +60,38 @@ void TakeListBreak(void)
         InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
 }
 
-void PacingWait(DWORD waitMs)
+// Sleep length for the next step of a wait that has elapsed ms behind it:
+// one polling step, or only what remains, so the wait ends on time.
+DWORD PacingStep(DWORD waitMs, DWORD elapsed)
+{
+    if (elapsed >= waitMs)
+        return 0;
+    DWORD remaining = waitMs - elapsed;
+    return remaining < PACING_STEP_MS ? remaining : PACING_STEP_MS;
+}
+
+void PacingWait(DWORD waitMs, DWORD startTick)
 {
     TakeListBreak();
     if (InterruptFlags != 0)
         return;
-    DWORD start = SYS(GetTickCount)();
+    // What has passed since the start: the clock's reading, or the last
+    // such figure plus the sleep since, whichever is more.  The clock may be
+    // coarse (15 to 16 ms) or stand still; a sleep lasts about as long as
+    // asked, mostly a little longer.
+    DWORD elapsed = 0;
+    DWORD step = 0;
     for (;;) {
-        SYS(Sleep)(PACING_STEP_MS);
-        DWORD now = SYS(GetTickCount)();
+        // Unsigned difference: right across the counter's wrap-around; a
+        // clock that steps back before the start reads as a long time.
+        DWORD shown = SYS(GetTickCount)() - startTick;
+        elapsed = shown > elapsed + step ? shown : elapsed + step;
+        step = PacingStep(waitMs, elapsed);
+        if (step == 0)
+            return;
+        SYS(Sleep)(step);
         TakeListBreak();
         if (InterruptFlags != 0)
-            return;
-        // Unsigned difference: right across the counter's wrap-around.
-        if (now - start >= waitMs)
             return;
     }
 }

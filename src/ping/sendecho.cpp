@@ -9,6 +9,20 @@
 #include <limits.h>
 #include <string.h>
 
+int IpErrorTextState;
+
+// Wine's ntdll exports wine_get_version; Windows' does not.  Under Wine the
+// error text is left empty rather than calling a stub that aborts.
+static bool IpErrorTextUsable(void)
+{
+    if (IpErrorTextState == 0) {
+        HMODULE ntdll = SYS(GetModuleHandleW)(L"ntdll.dll");
+        bool wine = ntdll != nullptr && SYS(GetProcAddress)(ntdll, "wine_get_version") != nullptr;
+        IpErrorTextState = wine ? 2 : 1;
+    }
+    return IpErrorTextState == 1;
+}
+
 // An echo without a reply: the system's text for the error, or its number.
 static int ReportNoReply(DWORD error)
 {
@@ -16,7 +30,8 @@ static int ReportNoReply(DWORD error)
     wchar_t text[1024];
     memset(text, 0, sizeof text);
     DWORD size = 1023;  // characters, not counting the terminator
-    SYS(GetIpErrorString)(error, text, &size);
+    if (IpErrorTextUsable())
+        SYS(GetIpErrorString)(error, text, &size);
     text[1023] = 0;
     if (text[0] != 0)
         Printf(L"%s\r\n", text);
@@ -56,12 +71,17 @@ static void FormatReplyAddress(const HostAddress *from, wchar_t *text, DWORD cap
 }
 
 int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *request,
-             DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout)
+             DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout,
+             DWORD *doneTick)
 {
     EchoResult echo;
     SendIcmpEcho(destination, handle, request, packetSize,
                  reinterpret_cast<IP_OPTION_INFORMATION *>(request + packetSize), reply,
                  replySize, timeout, &echo);
+    // The pacing wait that follows counts from here: reporting and sounding
+    // the echo already count towards it.
+    if (doneTick != nullptr)
+        *doneTick = SYS(GetTickCount)();
     TakeListBreak();
     if (!echo.Replied)
         return ReportNoReply(echo.LastError);

@@ -13,5 +13,13 @@ enum {
 // its report line and tallies.  The request buffer holds packetSize data bytes
 // followed by the IP option record.  A round-trip time (>= 0) or one of the
 // results above, or the negated failure status of a known failed reply.
+// doneTick (may be null) receives the tick count at which the echo call
+// returned.
 int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *request,
-             DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout);
+             DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout,
+             DWORD *doneTick);
+
+// Whether GetIpErrorString may be called: 0 not looked at yet, 1 yes, 2 no.
+// Wine exports it as a stub that ends the process, so it is looked at once,
+// at the first echo without a reply.
+extern int IpErrorTextState;

@@ -80,6 +80,44 @@ static void QueryAaaaRecord(const wchar_t *text, SOCKADDR_IN6 *candidate)
     SYS(DnsFree)(records, DnsFreeRecordList);
 }
 
+// Four decimal numbers of 1 to 3 digits, each at most 255, between dots:
+// the system resolver reads it as an address and never asks DNS.
+static bool IsDottedQuad(const wchar_t *text)
+{
+    for (int part = 0; part < 4; part++) {
+        if (part > 0 && *text++ != L'.')
+            return false;
+        unsigned value = 0;
+        int digits = 0;
+        while (*text >= L'0' && *text <= L'9' && digits < 4) {
+            value = value * 10 + static_cast<unsigned>(*text++ - L'0');
+            digits++;
+        }
+        if (digits == 0 || digits > 3 || value > 255)
+            return false;
+    }
+    return *text == 0;
+}
+
+// Whether DNS could hold a record for the text.  Host names are made of
+// letters, digits, '-', '.' and '_' (and any non-ASCII character, as an
+// internationalised name may be); anything else, such as the '#' of a
+// keyword or macro that was not expanded, the ':' of an IPv6 address or a
+// blank, is no name.  A literal IPv4 address is none either.
+static bool CouldBeDnsName(const wchar_t *text)
+{
+    if (text[0] == 0 || IsDottedQuad(text))
+        return false;
+    for (const wchar_t *c = text; *c != 0; c++) {
+        bool fits = (*c >= L'a' && *c <= L'z') || (*c >= L'A' && *c <= L'Z') ||
+                    (*c >= L'0' && *c <= L'9') || *c == L'-' || *c == L'.' || *c == L'_' ||
+                    *c >= 0x80;
+        if (!fits)
+            return false;
+    }
+    return true;
+}
+
 // Copies the candidate of this family, if it was found.  True when copied.
 static bool TakeCandidate(unsigned char family, const Candidates *found, HostAddress *address)
 {
@@ -123,7 +161,9 @@ int ResolveHost(const wchar_t *hostText, HostAddress *address,
         LookupFamily(text, FAMILY_IPV4, wantCanonical, &found);
     }
     LookupFamily(text, FAMILY_IPV6, wantCanonical && found.Canonical[0] == 0, &found);
-    if (found.V6.sin6_family == 0)
+    // No query for text that cannot be a name: it would only go out to the
+    // name servers and come back empty.
+    if (found.V6.sin6_family == 0 && CouldBeDnsName(text))
         QueryAaaaRecord(text, &found.V6);
 
     int result = 2;

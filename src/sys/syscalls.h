@@ -21,6 +21,7 @@
     X(GetModuleFileNameW) X(GetFileAttributesW) X(SearchPathW)                \
     X(GetWindowsDirectoryW) X(CreateFileW) X(CloseHandle) X(GetLastError)     \
     X(CreateProcessW) X(TerminateProcess) X(WaitForInputIdle)                 \
+    X(GetModuleHandleW) X(GetProcAddress)                                     \
     /* clock */                                                               \
     X(GetTickCount) X(Sleep)                                                  \
     /* console */                                                             \

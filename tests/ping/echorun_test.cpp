@@ -55,17 +55,28 @@ std::wstring Stats(const wchar_t *address, unsigned received, unsigned lost, uns
     return text;
 }
 
-// Sleeps of the pacing step, and the longer ones (pauses) in order.
+// The pacing wait sleeps at most 20 ms at a time; the longer sleeps are the
+// pauses of the sound (operational error, closing ring), in order.
 size_t PacingSteps()
 {
-    return static_cast<size_t>(std::count(world.Sleeps.begin(), world.Sleeps.end(), 20u));
+    return static_cast<size_t>(std::count_if(world.Sleeps.begin(), world.Sleeps.end(),
+                                             [](DWORD ms) { return ms <= 20; }));
+}
+
+DWORD PacedMs()
+{
+    DWORD total = 0;
+    for (DWORD ms : world.Sleeps)
+        if (ms <= 20)
+            total += ms;
+    return total;
 }
 
 std::vector<DWORD> Pauses()
 {
     std::vector<DWORD> pauses;
     for (DWORD ms : world.Sleeps)
-        if (ms != 20)
+        if (ms > 20)
             pauses.push_back(ms);
     return pauses;
 }
@@ -98,9 +109,10 @@ TEST_F(EchoRunTest, ThreeRepliesAndTheStatistics)
                      Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 3, 0),
                  CapturedOut());
     EXPECT_WTEXT(L"", CapturedErr());
-    // Three waits of 250 ms in 20 ms steps, then the last note rings on to
-    // 1750 ms in all.
+    // Three waits of 250 ms in 20 ms steps, the last one 10 ms, then the
+    // last note rings on to 1750 ms in all.
     EXPECT_EQ(PacingSteps(), 3u * 13);
+    EXPECT_EQ(PacedMs(), 750u);
     EXPECT_EQ(Pauses(), std::vector<DWORD>({ 1500 }));
     EXPECT_EQ(g_icmp.Opened4, 1);
     EXPECT_EQ(g_icmp.Opened6, 1);
@@ -212,6 +224,7 @@ TEST_F(EchoRunTest, ClosingPause)
     Sonaro(L"/n:1 127.0.0.1");
     EXPECT_TRUE(Pauses().empty());
     EXPECT_EQ(PacingSteps(), 500u);
+    EXPECT_EQ(PacedMs(), 10000u);
 }
 
 TEST_F(EchoRunTest, PacingWaitsAcrossTheTickWrap)
@@ -221,6 +234,22 @@ TEST_F(EchoRunTest, PacingWaitsAcrossTheTickWrap)
     Sonaro(L"/n:2 /z:250 /q 127.0.0.1");
     // 250 ms: 13 steps; the error snooze of 650 ms: 33 steps.
     EXPECT_EQ(PacingSteps(), 13u + 33);
+    EXPECT_EQ(PacedMs(), 250u + 650);
+    EXPECT_EQ(world.Now, 0xFFFFFF00u + 250 + 650);
+}
+
+// A beat is the echo plus the wait: the wait counts from the echo's return,
+// so the time the report and the note take comes off the sleeps.
+TEST_F(EchoRunTest, BeatIsTheEchoPlusTheWait)
+{
+    world.EchoMs = 30;
+    world.MidiMs = 3;  // a note is two messages
+    g_icmp.Script = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Good(0) };
+    EXPECT_EQ(Sonaro(L"/n:3 /z:250 127.0.0.1"), 0);
+    ASSERT_EQ(world.EchoStarts.size(), 3u);
+    EXPECT_EQ(world.EchoStarts[1] - world.EchoStarts[0], 30u + 250);
+    EXPECT_EQ(world.EchoStarts[2] - world.EchoStarts[1], 30u + 650);
+    EXPECT_EQ(PacedMs(), 2u * 250 + 650 - 3 * 6);
 }
 
 // In these the output is a console; /D keeps colours out of the way so that

@@ -24,24 +24,24 @@ struct Buffers {
     }
 };
 
-int Echo4(Buffers &b, const char *to)
+int Echo4(Buffers &b, const char *to, DWORD *doneTick = nullptr)
 {
     HostAddress address = {};
     address.V4.sin_family = AF_INET;
     address.V4.sin_addr.s_addr = inet_addr(to);
     HANDLE handle = SYS(IcmpCreateFile)();
     return SendEcho(&address, handle, b.request.data(), Size, b.reply4.data(),
-                    static_cast<DWORD>(b.reply4.size()), 1500);
+                    static_cast<DWORD>(b.reply4.size()), 1500, doneTick);
 }
 
-int Echo6(Buffers &b)
+int Echo6(Buffers &b, DWORD *doneTick = nullptr)
 {
     HostAddress to = {};
     to.V6.sin6_family = AF_INET6;
     to.V6.sin6_addr.s6_addr[15] = 1;
     HANDLE handle = SYS(Icmp6CreateFile)();
     return SendEcho(&to, handle, b.request.data(), Size, b.reply6.data(),
-                    static_cast<DWORD>(b.reply6.size()), 1500);
+                    static_cast<DWORD>(b.reply6.size()), 1500, doneTick);
 }
 
 struct Case {
@@ -161,4 +161,98 @@ TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)
     EXPECT_EQ(Echo4(b, "127.0.0.1"), -10);
     EXPECT_WTEXT(L"Reply from 127.0.0.1: bytes=32 time<1ms TTL=0\r\n    Data mismatch!\r\n",
                  CapturedOut());
+}
+
+TEST_F(SendEchoTest, ErrorTextOnlyWhereTheSystemReallyHasIt)
+{
+    struct {
+        const char *name;
+        bool wine, noNtdll;
+        const wchar_t *lines;
+        unsigned long textCalls;
+    } cases[] = {
+        { "Windows", false, false, L"Request timed out.\r\nRequest timed out.\r\n", 2 },
+        { "ntdll not found", false, true, L"Request timed out.\r\nRequest timed out.\r\n", 2 },
+        { "Wine", true, false, L"Failed: Error code = 11010\r\nFailed: Error code = 11010\r\n", 0 },
+    };
+    Buffers b;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        world.Wine = c.wine;
+        world.NoNtdll = c.noNtdll;
+        g_icmp.Script = { fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Lost(IP_REQ_TIMED_OUT) };
+        g_icmp.Next = 0;
+        IpErrorTextState = 0;
+        SysResetCounts();
+        ClearCaptured();
+        ResetPingStats();
+        EXPECT_EQ(Echo4(b, "10.9.8.7"), ECHO_FAILED);
+        EXPECT_EQ(Echo6(b), ECHO_FAILED);
+        EXPECT_WTEXT(c.lines, CapturedOut());
+        EXPECT_EQ(PingStats.Lost, 2u);
+        EXPECT_EQ(g_sysCallCount[SYS_GetIpErrorString], c.textCalls);
+        // Looked at once, at the first echo without a reply.
+        EXPECT_EQ(g_sysCallCount[SYS_GetModuleHandleW], 1u);
+        EXPECT_EQ(g_sysCallCount[SYS_GetProcAddress], c.noNtdll ? 0u : 1u);
+    }
+
+    // Replies alone never look.
+    IpErrorTextState = 0;
+    SysResetCounts();
+    g_icmp.Script = { fakeping::Good(1), fakeping::WithStatus(11003) };
+    g_icmp.Next = 0;
+    Echo4(b, "10.9.8.7");
+    Echo4(b, "10.9.8.7");
+    EXPECT_EQ(g_sysCallCount[SYS_GetModuleHandleW], 0u);
+    EXPECT_EQ(IpErrorTextState, 0);
+}
+
+TEST_F(SendEchoTest, LostEchoWithTheRealSystemLookups)
+{
+    // The system these tests run on, not a fake: under Wine the echo must
+    // give the numbered line instead of ending the process.
+    g_sys.GetModuleHandleW = g_sysDefault.GetModuleHandleW;
+    g_sys.GetProcAddress = g_sysDefault.GetProcAddress;
+    g_sys.GetIpErrorString = g_sysDefault.GetIpErrorString;
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    ASSERT_NE(ntdll, nullptr);
+    bool wine = GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    g_icmp.Script = { fakeping::Lost(IP_REQ_TIMED_OUT) };
+    Buffers b;
+    EXPECT_EQ(Echo4(b, "10.9.8.7"), ECHO_FAILED);
+    if (wine)
+        EXPECT_WTEXT(L"Failed: Error code = 11010\r\n", CapturedOut());
+    else
+        EXPECT_NE(CapturedOut().rfind(L"Failed:", 0), 0u) << Narrow(CapturedOut());
+    EXPECT_EQ(IpErrorTextState, wine ? 2 : 1);
+}
+
+// The pacing wait counts from the moment the echo call returned, before the
+// report line; every outcome on both paths notes it.
+TEST_F(SendEchoTest, DoneTickIsTakenWhenTheEchoCallReturns)
+{
+    const fakeping::Echo echoes[] = { fakeping::Good(0), fakeping::WithStatus(11003),
+                                      fakeping::Lost(IP_REQ_TIMED_OUT) };
+    Buffers b;
+    world.EchoMs = 40;
+    for (bool v6 : { false, true }) {
+        for (const fakeping::Echo &echo : echoes) {
+            SCOPED_TRACE(std::string(v6 ? "IPv6 " : "IPv4 ") + std::to_string(echo.Status) +
+                         "/" + std::to_string(echo.Returned));
+            g_icmp.Script = { echo };
+            g_icmp.Next = 0;
+            DWORD before = world.Now;
+            DWORD done = 0;
+            if (v6)
+                Echo6(b, &done);
+            else
+                Echo4(b, "10.9.8.7", &done);
+            EXPECT_EQ(done, before + 40);
+        }
+    }
+    // Not asked for: the clock is not read at all.
+    SysResetCounts();
+    Echo4(b, "10.9.8.7");
+    Echo6(b);
+    EXPECT_EQ(g_sysCallCount[SYS_GetTickCount], 0u);
 }

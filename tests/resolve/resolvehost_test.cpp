@@ -166,6 +166,109 @@ TEST_F(ResolveHostTest, AaaaFallbackWithoutUsableRecords)
     }
 }
 
+// DNS is asked only about text that can be a host name.  Every query is
+// answered here, so a text that was asked about gets the AAAA address and
+// one that was not keeps what the system resolver gave.
+TEST_F(ResolveHostTest, AaaaQueryOnlyForTextThatCanBeAName)
+{
+    g_fakeHosts.push_back({L"10.7.7.7", AF_INET, "10.7.7.7", L""});
+    g_fakeHosts.push_back({L"127.0.0.1", AF_INET, "127.0.0.1", L""});
+    g_fakeRecords = {{DNS_TYPE_AAAA, "fd00::dd"}};
+    struct Case {
+        const wchar_t *text;
+        bool asked;
+    } cases[] = {
+        // Names, also with '_', '-', an internationalised one, and texts
+        // the resolver may read as an address but DNS may still know.
+        {L"v4only", true},
+        {L"nowhere", true},
+        {L"host-1.example", true},
+        {L"_srv.under_score.test", true},
+        {L"xn--bcher-kva.example", true},
+        {L"b\u00FCcher.example", true},
+        {L"\u4F8B\u3048.\u30C6\u30B9\u30C8", true},
+        {L"4", true},
+        {L"127.1", true},
+        {L"10.7.7.7.", true},
+        {L"256.1.1.1", true},
+        {L"1.2.3.4.5", true},
+        {L"0010.7.7.7", true},
+        // Literal addresses.
+        {L"10.7.7.7", false},
+        {L"127.0.0.1", false},
+        {L"0.0.0.0", false},
+        {L"255.255.255.255", false},
+        {L"::1", false},
+        {L"fd00::9", false},
+        {L"fe80::1%3", false},
+        {L"::ffff:10.7.7.7", false},
+        {L"[fd00::9]", false},
+        // Keywords and macros left unexpanded, and other characters.
+        {L"#router", false},
+        {L"#dns2", false},
+        {L"#7", false},
+        {L"#web", false},
+        {L"two words", false},
+        {L" v4only", false},
+        {L"v4only ", false},
+        {L"tab\there", false},
+        {L"a*b", false},
+        {L"what?", false},
+        {L"host/path", false},
+        {L"back\\slash", false},
+        {L"semi;colon", false},
+        {L"comma,host", false},
+        {L"%name%", false},
+        {L"@host", false},
+        {L"", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(Narrow(c.text));
+        g_dnsCalls.clear();
+        int result;
+        std::string got = Resolve(c.text, 23, 0, &result);
+        if (c.asked) {
+            ASSERT_EQ(g_dnsCalls.size(), 1u);
+            EXPECT_EQ(g_dnsCalls[0].Name, c.text);
+            EXPECT_EQ(g_dnsCalls[0].Type, DNS_TYPE_AAAA);
+            EXPECT_EQ(got, "fd00::dd");
+        } else {
+            EXPECT_TRUE(g_dnsCalls.empty());
+            EXPECT_EQ(got, "");
+            EXPECT_EQ(result, 2);
+        }
+    }
+
+    // A literal address still resolves as before, for IPv4 and for IPv6.
+    int result;
+    EXPECT_EQ(Resolve(L"10.7.7.7", 2, 23, &result), "10.7.7.7");
+    EXPECT_EQ(result, 0);
+    g_fakeHosts.push_back({L"fd00::9", AF_INET6, "fd00::9", L""});
+    g_dnsCalls.clear();
+    EXPECT_EQ(Resolve(L"fd00::9", 23, 2, &result), "fd00::9");
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(g_dnsCalls.empty());
+}
+
+// The text DNS would see is the expansion of a macro: a macro holding an
+// address asks nothing, one holding a name asks about that name.
+TEST_F(ResolveHostTest, AaaaQueryFollowsTheMacroExpansion)
+{
+    g_fakeHosts.push_back({L"10.7.7.7", AF_INET, "10.7.7.7", L""});
+    SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-ADDR", L"10.7.7.7");
+    SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-NAME", L"v4only");
+    int result;
+    int macro = 0;
+    EXPECT_EQ(Resolve(L"#addr", 2, 23, &result, nullptr, &macro), "10.7.7.7");
+    EXPECT_EQ(macro, 1);
+    EXPECT_TRUE(g_dnsCalls.empty());
+
+    EXPECT_EQ(Resolve(L"#name", 2, 23, &result, nullptr, &macro), "10.1.1.1");
+    EXPECT_EQ(macro, 1);
+    ASSERT_EQ(g_dnsCalls.size(), 1u);
+    EXPECT_EQ(g_dnsCalls[0].Name, L"v4only");
+}
+
 TEST_F(ResolveHostTest, CanonicalNameRequestedUntilFound)
 {
     wchar_t canonical[1025];
@@ -237,6 +340,7 @@ TEST_F(ResolveHostTest, NetworkKeywordGivesIPv4WithoutLookup)
     ASSERT_EQ(g_addrInfoCalls.size(), 1u) << "only the IPv6 lookup runs";
     EXPECT_EQ(g_addrInfoCalls[0].Family, AF_INET6);
     EXPECT_EQ(g_addrInfoCalls[0].Name, L"#router");
+    EXPECT_TRUE(g_dnsCalls.empty()) << "\"#router\" is no name to ask DNS about";
 
     EXPECT_EQ(Resolve(L"#GW2", 2, 23, &result), "10.0.0.2");
     EXPECT_EQ(Resolve(L"#router", 23, 0, &result), "");
@@ -253,6 +357,7 @@ TEST_F(ResolveHostTest, UnknownKeywordIsNoMacro)
     EXPECT_EQ(macro, 0);
     ASSERT_EQ(g_addrInfoCalls.size(), 2u);
     EXPECT_EQ(g_addrInfoCalls[0].Name, L"#router");
+    EXPECT_TRUE(g_dnsCalls.empty());
 }
 
 TEST_F(ResolveHostTest, MacroReplacesTheTextOnce)
@@ -265,14 +370,15 @@ TEST_F(ResolveHostTest, MacroReplacesTheTextOnce)
         const char *expected;
         const wchar_t *looked;  // the text the resolver and DNS saw
         int macro;
+        size_t dnsCalls;        // no IPv6 from the resolver, and a name
     } cases[] = {
-        {L"#7", "10.1.1.1", L"v4only", 1},
-        {L"#007", "10.1.1.1", L"v4only", 1},
-        {L"#0x7", "10.1.1.1", L"v4only", 1},
-        {L"#web", "fd00::6", L"v6only", 1},
-        {L"#8", "", L"#7", 1},  // expanded, then not expanded again
-        {L"#9", "", L"#9", 0},
-        {L"v4only", "10.1.1.1", L"v4only", 0},
+        {L"#7", "10.1.1.1", L"v4only", 1, 1},
+        {L"#007", "10.1.1.1", L"v4only", 1, 1},
+        {L"#0x7", "10.1.1.1", L"v4only", 1, 1},
+        {L"#web", "fd00::6", L"v6only", 1, 0},
+        {L"#8", "", L"#7", 1, 0},  // expanded, then not expanded again
+        {L"#9", "", L"#9", 0, 0},
+        {L"v4only", "10.1.1.1", L"v4only", 0, 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(Narrow(c.text));
@@ -285,6 +391,7 @@ TEST_F(ResolveHostTest, MacroReplacesTheTextOnce)
         ASSERT_EQ(g_addrInfoCalls.size(), 2u);
         EXPECT_EQ(g_addrInfoCalls[0].Name, c.looked);
         EXPECT_EQ(g_addrInfoCalls[1].Name, c.looked);
+        EXPECT_EQ(g_dnsCalls.size(), c.dnsCalls);
         for (const DnsCall &call : g_dnsCalls)
             EXPECT_EQ(call.Name, c.looked);
     }

@@ -23,6 +23,8 @@ std::wstring WideOf(const std::string &text)
 
 FakeEcho NextReply(void)
 {
+    if (g_icmp.OnSend)
+        g_icmp.OnSend();
     if (g_icmp.Next < g_icmp.Script.size())
         return g_icmp.Script[g_icmp.Next++];
     g_icmp.Next++;

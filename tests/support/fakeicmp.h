@@ -45,6 +45,7 @@ struct FakeIcmp {
     bool Fail6 = false;
     int Opened4 = 0, Opened6 = 0, Closed = 0;
     DWORD LastError = 0;           // the last reply's Error
+    void (*OnSend)(void) = nullptr; // called as each echo call begins (a clock to move)
 };
 extern FakeIcmp g_icmp;
 

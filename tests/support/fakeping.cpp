@@ -1,6 +1,7 @@
 // fakeping.cpp - the scripted world behind the SONARO run tests.
 #include "fakeping.h"
 #include "ping/echorun.h"
+#include "ping/sendecho.h"
 #include "ping/interrupt.h"
 #include "base/plugin.h"
 #include "console/conlist.h"
@@ -70,8 +71,39 @@ static DWORD WINAPI FakeGetLastError(void)
     return g_icmp.LastError;
 }
 
+static HMODULE const FakeNtdll = reinterpret_cast<HMODULE>(static_cast<INT_PTR>(0x7700));
+
+static HMODULE WINAPI FakeGetModuleHandleW(LPCWSTR name)
+{
+    if (world.NoNtdll || name == nullptr || _wcsicmp(name, L"ntdll.dll") != 0)
+        return nullptr;
+    return FakeNtdll;
+}
+
+static INT_PTR WINAPI FakeWineGetVersion(void)
+{
+    return 0;
+}
+
+static FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name)
+{
+    EXPECT_EQ(module, FakeNtdll);
+    if (world.Wine && strcmp(name, "wine_get_version") == 0)
+        return FakeWineGetVersion;
+    return nullptr;
+}
+
+// Each echo call takes the world's echo time.
+static void EchoStarts(void)
+{
+    world.EchoStarts.push_back(world.Now);
+    world.Now += world.EchoMs;
+}
+
 static DWORD WINAPI FakeGetIpErrorString(IP_STATUS code, PWSTR buffer, PDWORD size)
 {
+    if (world.Wine)
+        ADD_FAILURE() << "GetIpErrorString called under Wine, where it ends the process";
     if (code != IP_REQ_TIMED_OUT)
         return ERROR_NOT_FOUND;
     EXPECT_GE(*size, 19u);
@@ -124,6 +156,7 @@ static MMRESULT WINAPI FakeMidiOutShortMsg(HMIDIOUT handle, DWORD message)
 {
     EXPECT_EQ(handle, FakeMidi);
     world.Midi.push_back(message);
+    world.Now += world.MidiMs;
     return MMSYSERR_NOERROR;
 }
 
@@ -183,6 +216,11 @@ void Install(bool midi)
     world.Now = 100000;
     InstallFakeIcmp();
     g_icmp.After = Good(0);
+    g_icmp.OnSend = EchoStarts;
+    // Each test looks at the system afresh.
+    IpErrorTextState = 0;
+    g_sys.GetModuleHandleW = FakeGetModuleHandleW;
+    g_sys.GetProcAddress = FakeGetProcAddress;
     g_sys.GetLastError = FakeGetLastError;
     g_sys.GetIpErrorString = FakeGetIpErrorString;
     g_sys.GetTickCount = FakeGetTickCount;

@@ -26,9 +26,13 @@ std::vector<std::wstring> SentTo();
 
 // What the run saw and did.
 struct World {
-    // Clock: Sleep advances it.
+    // Clock: Sleep advances it, and so do every echo call and every MIDI
+    // message by the times below (0 unless a test sets them).
     DWORD Now;
     std::vector<DWORD> Sleeps;
+    DWORD EchoMs;
+    DWORD MidiMs;
+    std::vector<DWORD> EchoStarts;   // the clock as each echo call began
     // Console events: the sleep (1-based) after which each arrives, and the
     // event, or ListBreak for the list-output handler's flag.
     std::vector<std::pair<size_t, DWORD>> Events;
@@ -44,6 +48,9 @@ struct World {
     DWORD DefaultTtl;
     // Reverse lookup answer (empty: none found).
     std::wstring ReverseName;
+    // The system: Wine (ntdll exports wine_get_version), or ntdll not found.
+    bool Wine;
+    bool NoNtdll;
 };
 extern World world;
 const DWORD ListBreak = 0x100;
