@@ -42,7 +42,10 @@ void InstallInterruptHandlers(void)
     PingHandlerRegistered = false;
     if (console)
         PingHandlerRegistered = SYS(SetConsoleCtrlHandler)(PingCtrlHandler, TRUE) != FALSE;
-    ListBreakMeansInterrupt = !console;
+    // Without the run's own handler (no console, or registering it failed)
+    // Control-C reaches only the list-output handler, whose flag must then
+    // end the run: otherwise a /T run could never be stopped.
+    ListBreakMeansInterrupt = !PingHandlerRegistered;
 }
 
 void RemoveInterruptHandlers(void)

@@ -14,8 +14,9 @@ BOOL WINAPI PingCtrlHandler(DWORD event);
 void InstallInterruptHandlers(void);
 void RemoveInterruptHandlers(void);
 
-// When standard output is no console the run's own handler is not installed;
-// the list-output handler's flag then stands for Control-C.  Moves that flag
+// When the run's own handler is not installed (standard output is no
+// console, or registering it failed) the list-output handler's flag stands
+// for Control-C.  Moves that flag
 // into InterruptFlags while such a run is going on.
 void TakeListBreak(void);
 extern bool ListBreakMeansInterrupt;

@@ -313,6 +313,25 @@ TEST_F(EchoRunTest, ListBreakFlagStopsARunWithoutConsole)
     EXPECT_EQ(ListBreakMeansInterrupt, false);
 }
 
+// In a console whose run handler could not be registered, Control-C reaches
+// only the list-output handler: its flag still ends a continuous run, and no
+// reply line is turned into "^C".
+TEST_F(EchoRunTest, ListBreakFlagStopsARunWhoseHandlerFailed)
+{
+    world.StdOutConsole = true;
+    world.PingHandlerFails = true;
+    // The Control-C at sleep 200 only stops a run that missed the first.
+    world.Events = { { 5, fakeping::ListBreak }, { 200, CTRL_C_EVENT } };
+    EXPECT_EQ(Sonaro(L"/t /q /d 127.0.0.1"), 0);
+    EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 1, 0),
+                 CapturedOut());
+    EXPECT_EQ(ListBreakFlag, 0);
+    EXPECT_EQ(ListBreakMeansInterrupt, false);
+    // The handler was tried and, not being registered, never removed.
+    EXPECT_TRUE(Registered(PingCtrlHandler, TRUE));
+    EXPECT_FALSE(Registered(PingCtrlHandler, FALSE));
+}
+
 TEST_F(EchoRunTest, SetUpFailures)
 {
     struct {

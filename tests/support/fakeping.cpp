@@ -149,7 +149,7 @@ static BOOL WINAPI FakeGetConsoleMode(HANDLE, LPDWORD mode)
 static BOOL WINAPI FakeSetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add)
 {
     world.CtrlHandlerCalls.push_back({ handler, add });
-    return TRUE;
+    return world.PingHandlerFails && add && handler == PingCtrlHandler ? FALSE : TRUE;
 }
 
 static MMRESULT WINAPI FakeMidiOutShortMsg(HMIDIOUT handle, DWORD message)

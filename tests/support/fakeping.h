@@ -42,6 +42,8 @@ struct World {
     // Console.
     bool StdOutConsole;
     std::vector<std::pair<PHANDLER_ROUTINE, BOOL>> CtrlHandlerCalls;
+    // Registering the run's own handler fails (the call is still recorded).
+    bool PingHandlerFails;
     // MIDI messages sent.
     std::vector<DWORD> Midi;
     // Default TTL reported by the system (0: the call fails).
