@@ -13,12 +13,6 @@
 
 namespace {
 
-#ifdef _WIN64
-#define ARCH "x64"
-#else
-#define ARCH "x86"
-#endif
-
 const char LoadMessage[] = "Sonaro v1.0.3 loaded.\r\n";
 
 bool PluginIncomplete(std::string *why)

@@ -12,12 +12,6 @@
 
 namespace {
 
-#ifdef _WIN64
-#define ARCH "x64"
-#else
-#define ARCH "x86"
-#endif
-
 std::wstring PackageDirectory()
 {
     wchar_t path[1024];
