@@ -92,19 +92,26 @@ static BOOL WINAPI FakeCtrlHandler(PHANDLER_ROUTINE, BOOL)
     return TRUE;
 }
 
-void ConsoleTest::SetUp()
+void InstallFakeConsole(bool clock)
 {
-    SysTest::SetUp();
     Fake = FakeConsoleState();
     g_sys.GetStdHandle = FakeGetStdHandle;
     g_sys.SetConsoleTextAttribute = FakeSetAttribute;
     g_sys._cputws = FakeCputws;
     g_sys._kbhit = FakeKbhit;
     g_sys._getwch = FakeGetwch;
-    g_sys.GetTickCount = FakeTick;
-    g_sys.Sleep = FakeSleep;
+    if (clock) {
+        g_sys.GetTickCount = FakeTick;
+        g_sys.Sleep = FakeSleep;
+    }
     g_sys.GetConsoleScreenBufferInfo = FakeBufferInfo;
     g_sys.SetConsoleCtrlHandler = FakeCtrlHandler;
+}
+
+void ConsoleTest::SetUp()
+{
+    SysTest::SetUp();
+    InstallFakeConsole(true);
     savedConsoleOut_ = ConsoleOut;
     ConsoleOut = FakeConsoleOut;
     ResetListOutput();

@@ -33,6 +33,10 @@ void NoteFake(const std::wstring &entry);
 extern const HANDLE FakeStdOut;
 extern const HANDLE FakeConsoleOut;
 
+// Puts the faked console's entries into the system-call table (with its
+// clock, or leaving the clock to another fake) and resets Fake.
+void InstallFakeConsole(bool clock);
+
 // Fakes the console entries and resets all list-output state; ConsoleOut is
 // the fake console handle until TearDown.
 class ConsoleTest : public SysTest {
