@@ -91,6 +91,8 @@ plugin_table() {
     echo
     if [ "$a" = x86 ] && [ -n "$x86_reason" ]; then
         echo "Not measured: $x86_reason."
+        echo
+        echo "Size of Sonaro-$a.dll as built (linked without symbols): $(size_kb build/$a/bin/Sonaro-$a.dll) KB (target: under 300 KB)."
         return
     fi
     local run_over wall_ratio
