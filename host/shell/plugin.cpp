@@ -28,12 +28,19 @@ struct PluginDescription {
 
 volatile LONG PluginCallActive;
 
+int CallPluginChecked(const char *name, FARPROC entry, std::initializer_list<INT_PTR> args,
+                      INT_PTR *result)
+{
+    InterlockedExchange(&PluginCallActive, 1);
+    int status = HostCallEntry(name, entry, args.begin(), static_cast<int>(args.size()), result);
+    InterlockedExchange(&PluginCallActive, 0);
+    return status;
+}
+
 INT_PTR CallPlugin(const char *name, FARPROC entry, std::initializer_list<INT_PTR> args)
 {
     INT_PTR result = 0;
-    InterlockedExchange(&PluginCallActive, 1);
-    HostCallEntry(name, entry, args.begin(), static_cast<int>(args.size()), &result);
-    InterlockedExchange(&PluginCallActive, 0);
+    CallPluginChecked(name, entry, args, &result);
     return result;
 }
 
@@ -104,11 +111,8 @@ bool LoadPlugin(const std::wstring &path, Plugin &plugin)
     PluginDescription *info = nullptr;
     if (getInfo) {
         INT_PTR result = 0;
-        InterlockedExchange(&PluginCallActive, 1);
-        INT_PTR argument = reinterpret_cast<INT_PTR>(module);
-        int status = HostCallEntry("GetPluginInfo", getInfo, &argument, 1, &result);
-        InterlockedExchange(&PluginCallActive, 0);
-        if (status != 0) {
+        if (CallPluginChecked("GetPluginInfo", getInfo, {reinterpret_cast<INT_PTR>(module)},
+                              &result) != 0) {
             FreeLibrary(module);
             plugin = Plugin();
             return false;

@@ -24,6 +24,10 @@ struct Plugin {
 // break handling of a plugin call; a trapped exception or an unbalanced
 // stack gives 2.
 INT_PTR CallPlugin(const char *name, FARPROC entry, std::initializer_list<INT_PTR> args);
+// The same with HostCallEntry's status (0: the entry returned normally) and
+// the entry's own result in *result.
+int CallPluginChecked(const char *name, FARPROC entry, std::initializer_list<INT_PTR> args,
+                      INT_PTR *result);
 
 // Loads the library, reads its description and checks that every name of
 // its implements list has its export.  On failure the message is written
