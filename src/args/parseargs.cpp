@@ -7,7 +7,7 @@
 #include <string.h>
 #include <wctype.h>
 
-ArgTableRecord ArgTable;
+ArgTableRecord ArgTable = { 0, {}, ARG_TABLE_GUARD, {}, ARG_TABLE_GUARD, {}, ARG_TABLE_GUARD };
 
 static void ClearArgTable(void)
 {

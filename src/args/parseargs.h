@@ -13,11 +13,18 @@ enum {
     PARSE_UPPER = 0x80,     // fold every stored character to upper case
 };
 
+// A word after each array of the table: a write past an array's end
+// changes it, which the tests look for after every call.
+#define ARG_TABLE_GUARD 0x47524147u
+
 struct ArgTableRecord {
     int Count;
     wchar_t *Argument[MAX_ARGS];
+    unsigned ArgumentGuard;
     int Length[MAX_ARGS];
+    unsigned LengthGuard;
     wchar_t Store[MAX_ARG_LEN];
+    unsigned StoreGuard;
 };
 
 extern ArgTableRecord ArgTable;

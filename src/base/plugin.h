@@ -23,6 +23,11 @@
 // characters.
 #define FUNCTION_BUFFER_CAPACITY 8192
 
+// The host's argument and value buffers hold FUNCTION_BUFFER_CAPACITY
+// characters.  A text that fills one without a terminator is cut at its last
+// character, so that nothing reads past the buffer.
+void CutToHostBuffer(wchar_t *text);
+
 extern HMODULE PluginModule;
 extern HMIDIOUT MidiOut;
 extern OSVERSIONINFOW OsVersion;

@@ -8,7 +8,7 @@
 // Finds the name, as a whole and ignoring case, in the comma-separated list.
 static bool FindInImplements(const wchar_t *name, wchar_t *entry, size_t capacity)
 {
-    size_t nameLength = wcslen(name);
+    size_t nameLength = wcsnlen(name, FUNCTION_BUFFER_CAPACITY);
     const wchar_t *list = SONARO_IMPLEMENTS;
     while (*list != 0) {
         const wchar_t *comma = wcschr(list, L',');

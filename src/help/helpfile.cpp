@@ -28,11 +28,10 @@ const wchar_t MissingHelpFormat[] =
     L"    \x2022  in a HELP directory within the shell\x2019s directory  \n"
     L"    \x2022  or in %s\\Help.\n";
 
-// The working paths are too large for the host's stack; the host calls the
-// plugin one command at a time, so one set serves every call.
-static wchar_t HelpPath[HELP_PATH_CHARS];
-static wchar_t TrueName[HELP_PATH_CHARS];  // later the viewer's command line
-static wchar_t ViewerPath[HELP_PATH_CHARS];
+HelpPathsRecord HelpPaths = { {}, HELP_PATH_GUARD, {}, HELP_PATH_GUARD, {}, HELP_PATH_GUARD };
+static wchar_t *const HelpPath = HelpPaths.HelpPath;
+static wchar_t *const TrueName = HelpPaths.TrueName;
+static wchar_t *const ViewerPath = HelpPaths.ViewerPath;
 
 // Appends text to a terminated buffer; false (buffer unchanged) when it
 // would not fit.
@@ -125,7 +124,7 @@ int TryHelpFile(const wchar_t *candidate, const wchar_t *topic, int tab, const w
     if (namesVariable && HelpPath[0] == L'\\')
         return 0;
 
-    memset(TrueName, 0, sizeof TrueName);
+    memset(TrueName, 0, sizeof HelpPaths.TrueName);
     QueryTrueName(HelpPath, TrueName);
     TrueName[HELP_PATH_CHARS - 1] = 0;
     CopyText(HelpPath, HELP_PATH_CHARS, TrueName);

@@ -8,6 +8,19 @@ extern HANDLE ViewerProcess;
 
 // Capacity of the working paths of TryHelpFile (characters).
 #define HELP_PATH_CHARS 32768
+// The working paths are too large for the host's stack; the host calls the
+// plugin one command at a time, so one set serves every call.  A guard word
+// follows each, which the tests check after every call.
+#define HELP_PATH_GUARD 0x48504147u
+struct HelpPathsRecord {
+    wchar_t HelpPath[HELP_PATH_CHARS];
+    unsigned HelpPathGuard;
+    wchar_t TrueName[HELP_PATH_CHARS];   // later the viewer's command line
+    unsigned TrueNameGuard;
+    wchar_t ViewerPath[HELP_PATH_CHARS];
+    unsigned ViewerPathGuard;
+};
+extern HelpPathsRecord HelpPaths;
 // Tab selectors: the viewer's tab index is the selector minus 1.
 enum { HELP_TAB_NONE = 0, HELP_TAB_CONTENTS = 1, HELP_TAB_SEARCH = 2, HELP_TAB_FAVORITES = 3 };
 // The viewer's search controls and how long it is given to settle.

@@ -18,10 +18,7 @@ SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
 {
     if (buffer == nullptr)
         return -1;
-    // The host's buffer holds 8192 characters; an argument that fills it
-    // unterminated is cut at its last one.
-    if (wcsnlen(buffer, FUNCTION_BUFFER_CAPACITY) == FUNCTION_BUFFER_CAPACITY)
-        buffer[FUNCTION_BUFFER_CAPACITY - 1] = 0;
+    CutToHostBuffer(buffer);
 
     wchar_t *rest = buffer;
     while (iswspace(*rest))

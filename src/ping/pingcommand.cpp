@@ -10,6 +10,7 @@ SONARO_EXPORT int WINAPI sonaro(wchar_t *line)
 {
     if (line == nullptr)
         return -1;
+    CutToHostBuffer(line);
 
     static PingOptions options;
     LoadPingDefaults(&options);

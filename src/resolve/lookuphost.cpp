@@ -44,6 +44,7 @@ SONARO_EXPORT int WINAPI f_lookuphost(wchar_t *buffer)
 {
     if (buffer == nullptr)
         return -1;
+    CutToHostBuffer(buffer);
     DWORD selector;
     const wchar_t *host = SplitSelector(buffer, &selector);
     if (*host == 0) {

@@ -13,6 +13,7 @@ static int ServerFunction(wchar_t *buffer, ServerLookup lookup)
 {
     if (buffer == nullptr)
         return -1;
+    CutToHostBuffer(buffer);
     DWORD index = 1;
     ParseArgs(PARSE_COMMAS | PARSE_UPPER, buffer);
     if (ArgTable.Count > 0 && ArgTable.Argument[0] != nullptr && ArgTable.Length[0] > 0) {

@@ -63,6 +63,7 @@ SONARO_EXPORT int WINAPI f_pingtime(wchar_t *buffer)
 {
     if (buffer == nullptr)
         return -1;
+    CutToHostBuffer(buffer);
     PingTimeArgs args = {60, 64, DefaultTtl(), 0};
     ParseArgs(PARSE_COMMAS, buffer);
     if (ArgTable.Count < 1 || ArgTable.Argument[0] == nullptr || ArgTable.Length[0] == 0) {

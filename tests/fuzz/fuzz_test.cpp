@@ -1,0 +1,367 @@
+// The fuzzing of every entry: random and mutated argument texts go into every
+// command, variable function, variable, Usage and Help, in the fake world,
+// with random registry settings, macros and Highlight values.  Blocks come
+// from guard pages and each argument buffer ends at one, so a write (or read)
+// past a buffer faults at once; the static tables' guard words are checked
+// after every call.  Seed and count come from SONARO_FUZZ_SEED and
+// SONARO_FUZZ_INPUTS; SONARO_FUZZ_ONLY=n plays input n alone.
+#include "fakeworld.h"
+#include "guardpages.h"
+#include "fuzzinput.h"
+#include "args/parseargs.h"
+#include "console/conlist.h"
+#include "frame/plugin.h"
+#include "help/helpcommand.h"
+#include "help/newhelp.h"
+#include "ping/interrupt.h"
+#include "ping/pingoptions.h"
+#include "ping/statistics.h"
+#include "resolve/netentries.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+#include <wctype.h>
+
+extern "C" int WINAPI sonaromacro(wchar_t *arguments);
+extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
+
+namespace {
+
+const unsigned long long DefaultSeed = 20261208;
+const unsigned long DefaultInputs = 200000;
+const unsigned RegistryEpoch = 64;       // inputs between new registry contents
+const unsigned long InterruptAfter = 3000;  // calls before Control-C is pressed
+// Control-C ends the echoes of one host and the run goes on with the next, so
+// a run may take one echo per host after it: up to 65520 random values each.
+const unsigned long CallsPerHost = 70000;
+
+// --- the entries --------------------------------------------------------------
+
+enum Kind { COMMAND, FUNCTION, VARIABLE, USAGE, HELP };
+
+struct Entry {
+    const char *Name;
+    Kind Type;
+    int (WINAPI *Call)(wchar_t *);
+    int Lowest, Highest;            // the results it documents
+    const wchar_t *const *Words;    // words of its own
+};
+
+const wchar_t *const SonaroWords[] = {
+    L"/4", L"/6", L"/a", L"/C", L"/d", L"/F", L"/q", L"/T", L"/?", L"/??", L"-?", L"/E",
+    L"/G", L"/I", L"/L", L"/N", L"/O", L"/V", L"/W", L"/X", L"/Y", L"/Z", L"/N:", L"/L=",
+    L"/Z:250", L"/n:3", L"/W:1", L"/e:35", L"/x0", L"/y:50", L"/I:1", L"/L:65520", L"/K",
+    L"/N/Q", L"-4", L"/n", L"/Nx", nullptr};
+const wchar_t *const MacroWords[] = {
+    L"/L", L"/P", L"/D", L"/?", L"/??", L"/l /p", L"#1=10.0.0.1", L"#2:", L"#x=dual",
+    L"#name=127.0.0.1", L"#Router=1", L"#9999999999=1", L"#0=", L"#a*", L"#?", L"#", L"=",
+    L"#dual=::1", nullptr};
+const wchar_t *const HelpWords[] = {
+    L"/V", L"/Q", L"/C", L"/S", L"/F", L"/?", L"/??", L"/v /q", L"sonaro", L"@pingtime",
+    L"_pingavg", L"ports", L"/S:ports", L"/C sonaromacro", L"index", nullptr};
+const wchar_t *const FunctionWords[] = {
+    L"0", L"1", L"2", L"3", L"128", L"129", L"138", L"6", L"22", L"0x80", L"dual", L"v4only",
+    L"127.0.0.1,1,32,64,1", L"::1,,,,1", L"dual,1,12,1,130", L"#1", L"#dns", nullptr};
+const wchar_t *const NameWords[] = {
+    L"sonaro", L"SonaroHelp", L"sonaromacro", L"@pingtime", L"@LOOKUPHOST", L"_pingavg",
+    L"_PINGSRCVD", L"sonaro ", L"@", L"_", L"@sonaromacro", L"cd", nullptr};
+
+int WINAPI CallUsage(wchar_t *name);
+int WINAPI CallHelp(wchar_t *name) { return Help(name); }
+
+const Entry Entries[] = {
+    {"sonaro", COMMAND, sonaro, 0, 2, SonaroWords},
+    {"sonaromacro", COMMAND, sonaromacro, 0, 3, MacroWords},
+    {"sonarohelp", COMMAND, sonarohelp, 0, 1, HelpWords},
+    {"@SONAROMACRO", FUNCTION, f_sonaromacro, -1, 0, FunctionWords},
+    {"@LOOKUPHOST", FUNCTION, f_lookuphost, -1, 0, FunctionWords},
+    {"@PINGDHCP", FUNCTION, f_pingdhcp, -1, 0, FunctionWords},
+    {"@PINGDNS", FUNCTION, f_pingdns, -1, 0, FunctionWords},
+    {"@PINGROUTER", FUNCTION, f_pingrouter, -1, 0, FunctionWords},
+    {"@PINGTIME", FUNCTION, f_pingtime, -1, 0, FunctionWords},
+    {"@PINGWINS", FUNCTION, f_pingwins, -1, 0, FunctionWords},
+    {"_PINGAVG", VARIABLE, _pingavg, 0, 0, NameWords},
+    {"_PINGMAX", VARIABLE, _pingmax, 0, 0, NameWords},
+    {"_PINGMIN", VARIABLE, _pingmin, 0, 0, NameWords},
+    {"_PINGSLOST", VARIABLE, _pingslost, 0, 0, NameWords},
+    {"_PINGSRCVD", VARIABLE, _pingsrcvd, 0, 0, NameWords},
+    {"Usage", USAGE, CallUsage, 0, 1, NameWords},
+    {"Help", HELP, CallHelp, 0, 1, NameWords},
+};
+
+// Usage writes into a buffer of its own size, which also ends at a guard page.
+GuardedText *usageBuffer;
+
+int WINAPI CallUsage(wchar_t *name)
+{
+    return Usage(name, usageBuffer->Data());
+}
+
+// --- the world of one input -------------------------------------------------------
+
+struct Run {
+    unsigned long long Seed;
+    unsigned long Index;
+    const Entry *Called;
+    const std::wstring *Text;
+    bool Unterminated;
+};
+Run current;
+
+std::string Shown(const std::wstring &text)
+{
+    std::string shown = Escaped(text.substr(0, 160));
+    if (text.size() > 160)
+        shown += "... (" + std::to_string(text.size()) + " characters)";
+    return shown;
+}
+
+[[noreturn]] void Fail(const std::string &what)
+{
+    fprintf(stderr, "fuzz: seed %llu, input %lu, %s: %s\n  argument: %s%s\n"
+                    "  replay: SONARO_FUZZ_SEED=%llu SONARO_FUZZ_ONLY=%lu\n",
+            current.Seed, current.Index, current.Called ? current.Called->Name : "-", what.c_str(),
+            current.Text ? Shown(*current.Text).c_str() : "", current.Unterminated ?
+            " (no terminator)" : "", current.Seed, current.Index);
+    fflush(stderr);
+    ExitProcess(1);
+}
+
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS *exception)
+{
+    char what[64];
+    snprintf(what, sizeof what, "exception 0x%08lX",
+             static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode));
+    Fail(what);
+}
+
+// The latest calls, for the report of a run that does not end.
+SysId recent[12];
+
+std::string RecentCalls(void)
+{
+    std::string text;
+    for (unsigned long i = 0; i < 12; i++)
+        text += std::string(i ? ", " : "") + SysName(recent[(g_sysCallTotal + i + 1) % 12]);
+    return text;
+}
+
+void FuzzHook(SysId id, unsigned long sequence)
+{
+    recent[sequence % 12] = id;
+    if (sequence > InterruptAfter) {
+        // Control-C, as the user would press it in a run without end.
+        InterruptFlags = INTERRUPT_CTRL_C;
+        ListBreakFlag = 1;
+    }
+    unsigned long bound = InterruptAfter + (ArgTable.Count + 1ul) * CallsPerHost;
+    if (sequence > bound)
+        Fail("no end after " + std::to_string(sequence) + " system calls (the last: " +
+             RecentCalls() + ")");
+}
+
+int SinkCputws(const wchar_t *)
+{
+    return 0;
+}
+
+MMRESULT WINAPI NoWaveOut(LPHWAVEOUT, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD)
+{
+    return MMSYSERR_NODRIVER;
+}
+
+HRESULT WINAPI NoComObject(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *object)
+{
+    *object = nullptr;
+    return REGDB_E_CLASSNOTREG;
+}
+
+// The request data need not be unpredictable here, only quick to make.
+errno_t __cdecl QuickRandom(unsigned int *value)
+{
+    static unsigned int state = 2463534242u;
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    *value = state;
+    return 0;
+}
+
+HANDLE savedConsoleOut;
+
+void SetUpWorld(Random *random)
+{
+    SysRestoreAll();
+    HostReset();
+    HostCaptureClear();
+    InterruptFlags = 0;
+    ListBreakFlag = 0;
+    fakeping::Install(random->Chance(80));
+    static const FakeEcho Replies[] = {
+        fakeping::Good(0), fakeping::Good(7, 64), fakeping::Lost(IP_REQ_TIMED_OUT),
+        fakeping::WithStatus(IP_DEST_HOST_UNREACHABLE), fakeping::Corrupted(2)};
+    g_icmp.After = random->Pick(Replies);
+    InstallFakeNet();
+    g_fakeHosts = {
+        {L"dual", AF_INET, "10.8.0.2", L"dual.canon"},
+        {L"dual", AF_INET6, "fd00::82", L"dual.canon"},
+        {L"v4only", AF_INET, "10.1.1.1", L""},
+        {L"127.0.0.1", AF_INET, "127.0.0.1", L""},
+        {L"::1", AF_INET6, "::1", L""},
+    };
+    g_fakeRecords = {{DNS_TYPE_AAAA, "fd00::a"}};
+    g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
+    FakeAdapter adapter;
+    adapter.DhcpEnabled = 1;
+    adapter.Dhcp = {"10.1.0.1"};
+    adapter.HaveWins = 1;
+    adapter.PrimaryWins = "10.2.0.1";
+    adapter.Gateways = {"192.168.1.1"};
+    g_fakeAdapters = {adapter};
+    // The viewer's world, on the run's clock.
+    auto sleep = g_sys.Sleep;
+    InstallFakes();
+    g_sys.Sleep = sleep;
+    ViewerProcess = nullptr;
+    g_fake.Files = {FAKE_BESIDE_DLL};
+    AddViewerWindows();
+    g_sys.waveOutOpen = NoWaveOut;
+    g_sys.CoCreateInstance = NoComObject;
+    g_sys._cputws = SinkCputws;
+    g_sys.rand_s = QuickRandom;
+    if (random->Chance(30)) {
+        // A console: colours, and page prompts answered by key presses.
+        InstallFakeConsole(false);
+        Fake.keys.assign(64, L' ');
+        fakeping::world.StdOutConsole = true;
+        ConsoleOut = FakeConsoleOut;
+    }
+    InstallGuardedHeap();
+    SysResetCounts();
+    g_sysCallHook = FuzzHook;
+}
+
+void TearDownWorld(void)
+{
+    g_sysCallHook = nullptr;
+    ViewerProcess = nullptr;  // a fake handle: never for the real system
+    ConsoleOut = savedConsoleOut;
+    ResetListOutput();
+    fakeping::Uninstall();
+    SysRestoreAll();
+}
+
+// --- the checks after every call --------------------------------------------------
+
+void CheckGuards(void)
+{
+    if (ArgTable.ArgumentGuard != ARG_TABLE_GUARD || ArgTable.LengthGuard != ARG_TABLE_GUARD ||
+        ArgTable.StoreGuard != ARG_TABLE_GUARD)
+        Fail("a guard word of the argument table was overwritten");
+    if (ArgTable.Count < 0 || ArgTable.Count > MAX_ARGS)
+        Fail("argument count " + std::to_string(ArgTable.Count));
+    if (HelpPaths.HelpPathGuard != HELP_PATH_GUARD || HelpPaths.TrueNameGuard != HELP_PATH_GUARD ||
+        HelpPaths.ViewerPathGuard != HELP_PATH_GUARD)
+        Fail("a guard word of the help paths was overwritten");
+}
+
+void CheckCall(const Entry &entry, int rc, const GuardedText &buffer)
+{
+    CheckGuards();
+    if (rc < entry.Lowest || rc > entry.Highest)
+        Fail("result " + std::to_string(rc) + " is none the entry documents");
+    std::string heap = TakeGuardedHeapFaults();
+    if (!heap.empty())
+        Fail(heap);
+    if (GuardedBlocksLive() != 0)
+        Fail(std::to_string(GuardedBlocksLive()) + " blocks not freed");
+    // A value handed back ends inside the buffer.
+    if (rc == 0 && (entry.Type == FUNCTION || entry.Type == VARIABLE) &&
+        wcsnlen(buffer.Data(), buffer.Chars()) == buffer.Chars())
+        Fail("value without a terminator in the buffer");
+    if (entry.Type == USAGE && rc == 1 &&
+        wcsnlen(usageBuffer->Data(), usageBuffer->Chars()) == usageBuffer->Chars())
+        Fail("usage text without a terminator in its buffer");
+    if (g_icmp.Opened4 + g_icmp.Opened6 != g_icmp.Closed)
+        Fail("ICMP handles not closed");
+}
+
+// Plays one input; the entry's place in the table.
+size_t PlayInput(unsigned long long seed, unsigned long index, GuardedText *buffer,
+                 std::wstring *text)
+{
+    Random random(StreamSeed(seed, index, 1));
+    size_t which = random.Below(sizeof Entries / sizeof Entries[0]);
+    const Entry &entry = Entries[which];
+    *text = ArgumentText(&random, entry.Words, buffer->Chars());
+    current = Run{seed, index, &entry, text, text->size() == buffer->Chars()};
+    buffer->Fill(*text);
+    SetUpWorld(&random);
+    int rc = entry.Call(buffer->Data());
+    g_sysCallHook = nullptr;
+    CheckCall(entry, rc, *buffer);
+    TearDownWorld();
+    current = Run{seed, index, nullptr, nullptr, false};
+    return which;
+}
+
+unsigned long long EnvNumber(const char *name, unsigned long long fallback)
+{
+    const char *text = getenv(name);
+    return text != nullptr && *text != 0 ? strtoull(text, nullptr, 10) : fallback;
+}
+
+class Fuzz : public SysTest {};
+
+}  // namespace
+
+TEST_F(Fuzz, EveryEntryTakesAnyArgument)
+{
+    unsigned long long seed = EnvNumber("SONARO_FUZZ_SEED", DefaultSeed);
+    unsigned long inputs = static_cast<unsigned long>(EnvNumber("SONARO_FUZZ_INPUTS", DefaultInputs));
+    unsigned long only = static_cast<unsigned long>(EnvNumber("SONARO_FUZZ_ONLY", 0));
+    printf("fuzz: seed %llu, %lu inputs\n", seed, only != 0 ? 1ul : inputs);
+    fflush(stdout);
+    SetUnhandledExceptionFilter(ReportCrash);
+    savedConsoleOut = ConsoleOut;
+    SetEnvironmentVariableW(L"Highlight", nullptr);
+
+    GuardedText buffer(FUNCTION_BUFFER_CAPACITY);
+    GuardedText usage(1024);
+    usageBuffer = &usage;
+    ASSERT_NE(buffer.Data(), nullptr);
+    ASSERT_NE(usage.Data(), nullptr);
+    // @PINGTIME's flag 128 prints addresses on the process's own standard
+    // output; they would bury the report.
+    fflush(stdout);
+    int savedStdout = _dup(1);
+    int nul = _open("NUL", _O_WRONLY);
+    _dup2(nul, 1);
+    std::wstring text;
+    unsigned long first = only != 0 ? only : 1;
+    unsigned long last = only != 0 ? only : inputs;
+    unsigned long perEntry[sizeof Entries / sizeof Entries[0]] = {};
+    for (unsigned long index = first; index <= last; index++) {
+        if (index == first || index % RegistryEpoch == 0) {
+            Random registry(StreamSeed(seed, index / RegistryEpoch, 2));
+            RandomRegistry(&registry, SonaroWords);
+            if (HasFailure())
+                Fail("the registry contents could not be written");
+        }
+        perEntry[PlayInput(seed, index, &buffer, &text)]++;
+    }
+    fflush(stdout);
+    _dup2(savedStdout, 1);
+    _close(savedStdout);
+    _close(nul);
+    for (size_t i = 0; i < sizeof Entries / sizeof Entries[0]; i++)
+        printf("  %-12s %lu inputs\n", Entries[i].Name, perEntry[i]);
+    ClearFuzzRegistry();
+    printf("fuzz: %lu inputs into %u entries, no faults\n", last - first + 1,
+           static_cast<unsigned>(sizeof Entries / sizeof Entries[0]));
+}

@@ -1,0 +1,136 @@
+// guardpages.cpp - blocks and buffers that end at a no-access page.
+#include "guardpages.h"
+#include "sys/syscalls.h"
+
+#include <string.h>
+#include <unordered_map>
+
+namespace {
+
+const size_t Page = 4096;
+const unsigned char TailFill = 0xFD;
+// What malloc promises: room for any object the plugin stores.
+const size_t Alignment = 2 * sizeof(void *);
+
+struct Block {
+    void *Base;     // the reservation
+    size_t Size;    // bytes asked for
+    size_t Slack;   // fill bytes between the block and the no-access page
+};
+
+std::unordered_map<void *, Block> &Blocks()
+{
+    static std::unordered_map<void *, Block> blocks;
+    return blocks;
+}
+
+std::string faults;
+
+size_t RoundUp(size_t value, size_t unit)
+{
+    return (value + unit - 1) / unit * unit;
+}
+
+// Pages for `bytes` with a no-access page after them (and one before them
+// when asked); the address of the first byte after the accessible part.
+char *ReserveBefore(size_t bytes, bool guardBefore, void **base)
+{
+    size_t body = RoundUp(bytes == 0 ? 1 : bytes, Page);
+    size_t lead = guardBefore ? Page : 0;
+    char *start = static_cast<char *>(
+        VirtualAlloc(nullptr, lead + body + Page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (start == nullptr)
+        return nullptr;
+    DWORD old;
+    if (guardBefore)
+        VirtualProtect(start, Page, PAGE_NOACCESS, &old);
+    VirtualProtect(start + lead + body, Page, PAGE_NOACCESS, &old);
+    *base = start;
+    return start + lead + body;
+}
+
+void *__cdecl GuardedMalloc(size_t size)
+{
+    void *base = nullptr;
+    size_t rounded = RoundUp(size == 0 ? 1 : size, Alignment);
+    char *end = ReserveBefore(rounded, false, &base);
+    if (end == nullptr)
+        return nullptr;
+    char *block = end - rounded;
+    memset(block + size, TailFill, rounded - size);
+    Blocks()[block] = Block{base, size, rounded - size};
+    return block;
+}
+
+void *__cdecl GuardedCalloc(size_t count, size_t size)
+{
+    if (size != 0 && count > static_cast<size_t>(-1) / size)
+        return nullptr;
+    void *block = GuardedMalloc(count * size);
+    if (block != nullptr)
+        memset(block, 0, count * size);
+    return block;
+}
+
+void __cdecl GuardedFree(void *block)
+{
+    if (block == nullptr)
+        return;
+    auto found = Blocks().find(block);
+    if (found == Blocks().end()) {
+        faults += "free of a pointer malloc never gave; ";
+        return;
+    }
+    const Block &record = found->second;
+    const unsigned char *tail = static_cast<unsigned char *>(block) + record.Size;
+    for (size_t i = 0; i < record.Slack; i++)
+        if (tail[i] != TailFill) {
+            faults += "a block of " + std::to_string(record.Size) + " bytes written past its end; ";
+            break;
+        }
+    VirtualFree(record.Base, 0, MEM_RELEASE);
+    Blocks().erase(found);
+}
+
+}  // namespace
+
+void InstallGuardedHeap(void)
+{
+    g_sys.malloc = GuardedMalloc;
+    g_sys.calloc = GuardedCalloc;
+    g_sys.free = GuardedFree;
+}
+
+long GuardedBlocksLive(void)
+{
+    return static_cast<long>(Blocks().size());
+}
+
+std::string TakeGuardedHeapFaults(void)
+{
+    std::string taken;
+    taken.swap(faults);
+    return taken;
+}
+
+GuardedText::GuardedText(size_t chars) : base_(nullptr), text_(nullptr), chars_(chars)
+{
+    size_t bytes = chars * sizeof(wchar_t);
+    char *end = ReserveBefore(bytes, bytes % Page == 0, &base_);
+    if (end != nullptr)
+        text_ = reinterpret_cast<wchar_t *>(end - bytes);
+}
+
+GuardedText::~GuardedText()
+{
+    if (base_ != nullptr)
+        VirtualFree(base_, 0, MEM_RELEASE);
+}
+
+void GuardedText::Fill(const std::wstring &text)
+{
+    size_t n = text.size() < chars_ ? text.size() : chars_;
+    memcpy(text_, text.data(), n * sizeof(wchar_t));
+    if (n < chars_)
+        text_[n] = 0;
+}
