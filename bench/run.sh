@@ -144,6 +144,28 @@ other than the expected "Can't find an address" line: $(value soak_unexpected_er
 SOAK
 }
 
+# The fuzzing campaign's figures (bench/fuzz.sh), when it has been run.
+fuzz_section() {
+    local f=build/x64/fuzz-results.txt
+    [ -f "$f" ] || return 0
+    cat <<FUZZ
+## Fuzzing campaign (\`bash bench/fuzz.sh\`, x64, $(value fuzz_date "$f"))
+
+The \`fuzz\` test's program with $(value fuzz_seeds "$f") seeds from $(value fuzz_first_seed "$f") on,
+$(value fuzz_inputs_per_seed "$f") inputs each: random and mutated argument texts into every
+command, variable function, variable, \`Usage\` and \`Help\`, random registry
+contents, heap blocks and argument buffers against guard pages, the static
+tables' guard words checked after every call.
+
+| What | Figure |
+|---|---|
+| Inputs | $(value fuzz_inputs_total "$f") |
+| Faults (crashes, writes past a buffer, leaks, undocumented results, runs without end) | $(value fuzz_faults "$f") |
+| Time | $(value fuzz_seconds "$f") s ($(value fuzz_inputs_per_second "$f") inputs a second) |
+
+FUZZ
+}
+
 mkdir -p docs
 cat >docs/bench.md <<DOC
 # Benchmarks
@@ -169,6 +191,7 @@ $(peer_rows x64)
 $(peer_rows x86)
 
 $(soak_section)
+$(fuzz_section)
 ## How each figure is taken
 
 The plugin on its own (\`bench/sonarobench.cpp\`): the program links the

@@ -211,6 +211,9 @@ void RandomRegistry(Random *random, const wchar_t *const *words)
     if (random->Chance(30))
         WriteRandomValue(random, HKEY_CURRENT_USER, HIGHLIGHT_PARENT, L"Highlight",
                          random->Pick(Highlights));
+    // The environment's Highlight comes before every key.
+    if (random->Chance(20))
+        SetEnvironmentVariableW(L"Highlight", random->Pick(Highlights));
 }
 
 void ClearFuzzRegistry(void)
@@ -218,4 +221,5 @@ void ClearFuzzRegistry(void)
     DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, TEST_SETTINGS_KEY);
     DeleteRegistryValue(HKEY_CURRENT_USER, HIGHLIGHT_PARENT, L"Highlight");
+    SetEnvironmentVariableW(L"Highlight", nullptr);
 }
