@@ -3,7 +3,9 @@
 // that one call failing, and once for every such call with it and every
 // later call failing.  After each run: no crash, a documented result, every
 // block, registry key, address list, ICMP handle, Winsock start and console
-// handle given back, and an end within a bounded number of calls.
+// handle given back, an end within a bounded number of calls, nothing on
+// standard error but the plugin's documented messages, and the registry as
+// it was but for the values the scenario may write.
 #include "fakeworld.h"
 #include "sysfaults.h"
 #include "frame/plugin.h"
@@ -16,10 +18,12 @@
 #include "help/newhelp.h"
 
 #include <algorithm>
+#include <map>
 #include <stdio.h>
 #include <string.h>
 #include <string>
 #include <vector>
+#include <wctype.h>
 
 extern "C" int WINAPI sonaromacro(wchar_t *arguments);
 extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
@@ -179,6 +183,7 @@ struct Sweep {
     SysTable Saved;           // what that entry was
     bool Fired = false;       // call FailAt came and failed
     bool Overrun = false;
+    bool StdHandleFailed = false;  // a message may have lost its prefix, or its text
 };
 Sweep sweep;
 const char *currentScenario = "";
@@ -238,6 +243,8 @@ void SweepHook(SysId id, unsigned long sequence)
     if (!fails || !SysFaultOf(id).CanFail)
         return;
     Arm(id);
+    if (id == SYS_GetStdHandle)
+        sweep.StdHandleFailed = true;
     if (sequence == sweep.FailAt)
         sweep.Fired = true;
 }
@@ -261,6 +268,9 @@ struct Scenario {
     bool (*ResultOk)(int);
     void (*TearDown)(void);
     bool Icmp;               // the fake ICMP helper counts handles
+    // Registry entries ("HKCU\key\value") the run may write or delete: those
+    // beginning with this text, and the keys that hold them.  Null: none.
+    const wchar_t *MayWrite = nullptr;
 };
 
 void ClearSettings(void)
@@ -554,20 +564,27 @@ bool FunctionResult(int rc) { return rc == 0 || rc == -1; }
 bool MacroResult(int rc) { return rc == 0 || rc == 1 || rc == 2; }
 bool ZeroOrOne(int rc) { return rc == 0 || rc == 1; }
 
+#define MACRO_1 L"HKCU\\Software\\OrvelPlugins\\Sonaro\\Host-1"
+#define SHARED_MIDI_RECORDS L"HKCU\\" SHARED_MIDI_KEY
+
 const Scenario Scenarios[] = {
     {"sonaro /n:2 /z:250 127.0.0.1", NetWorld, PlaySonaro, SonaroResult, NetWorldEnd, true},
     {"@PINGTIME[127.0.0.1]", NetWorld, PlayPingTime, FunctionResult, NetWorldEnd, true},
     {"@LOOKUPHOST[127.0.0.1]", NetWorld, PlayLookupHost, FunctionResult, NetWorldEnd, false},
     {"@PINGDNS[0]", NetWorld, PlayPingDns, FunctionResult, NetWorldEnd, false},
-    {"sonaromacro #1=10.0.0.1 /L", PlainWorld, PlayMacro, MacroResult, PlainWorldEnd, false},
-    {"load and unload, NoMidi", LoadWorld, PlayLoad, ZeroOrOne, LoadWorldEnd, false},
+    {"sonaromacro #1=10.0.0.1 /L", PlainWorld, PlayMacro, MacroResult, PlainWorldEnd, false,
+     MACRO_1},
+    // A failed read of the environment's NoMidi sends the plugin to the device.
+    {"load and unload, NoMidi", LoadWorld, PlayLoad, ZeroOrOne, LoadWorldEnd, false,
+     SHARED_MIDI_RECORDS},
     {"sonarohelp /V", PlainWorld, PlayHelpVersion, ZeroOrOne, PlainWorldEnd, false},
     {"sonaro /n:1 /a 127.0.0.1", NetWorld, PlaySonaroNamed, SonaroResult, NetWorldEnd, true},
     {"sonaro /n:2 /6 ::1", NetWorld, PlaySonaroV6, SonaroResult, NetWorldEnd, true},
     {"sonaro /n:1 #1", MacroNetWorld, PlaySonaroMacro, SonaroResult, NetWorldEnd, true},
     {"@PINGTIME[::1,1,32,64,1]", NetWorld, PlayPingTimeV6, FunctionResult, NetWorldEnd, true},
     {"@SONAROMACRO[1]", MacroNetWorld, PlayMacroFunction, FunctionResult, NetWorldEnd, false},
-    {"load and unload with MIDI", MidiLoadWorld, PlayLoad, ZeroOrOne, MidiLoadWorldEnd, false},
+    {"load and unload with MIDI", MidiLoadWorld, PlayLoad, ZeroOrOne, MidiLoadWorldEnd, false,
+     SHARED_MIDI_RECORDS},
     {"sonaro /n:2 127.0.0.1 in a console", ConsoleNetWorld, PlaySonaroConsole, SonaroResult,
      ConsoleNetWorldEnd, true},
     {"sonaromacro /L /P, 30 macros in a console", ConsoleMacroWorld, PlayMacroPaged, MacroResult,
@@ -587,6 +604,171 @@ const Scenario Scenarios[] = {
     {"@PINGDHCP[0]", NameWorld, PlayPingDhcp, FunctionResult, PlainWorldEnd, false},
     {"sonarohelp ports, then /q", HelpWorld, PlayHelpViewer, ZeroOrOne, HelpWorldEnd, false},
 };
+
+// --- standard error -----------------------------------------------------------
+
+// Every message the plugin documents for standard error.
+const wchar_t *const ErrorMessages[] = {
+    L"Unable to initialize WinSock API!\r\n", L"Unable to open MIDI handle!\r\n",
+    L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n",
+    L"Missing host name.\r\n", L"Can\u2019t find an address for host %s.\r\n",
+    L"Error opening IPv4 echo-request handle.\r\n", L"Error allocating IPv4 reply buffer.\r\n",
+    L"Error opening IPv6 echo-request handle.\r\n", L"Error allocating IPv6 reply buffer.\r\n",
+    L"Error allocating request data buffer.\r\n",
+    L"Unknown option: \"%s\"\r\n", L"Bad value: \"%s\"\r\n",
+    L"Missing value for /E\r\n", L"Missing value for /G\r\n", L"Missing value for /I\r\n",
+    L"Missing value for /L\r\n", L"Missing value for /N\r\n", L"Missing value for /O\r\n",
+    L"Missing value for /V\r\n", L"Missing value for /W\r\n", L"Missing value for /X\r\n",
+    L"Missing value for /Y\r\n", L"Missing value for /Z\r\n",
+    L"ErrorDrum must be 0 or %u to %u: %u\r\n", L"Instrument must be %u to %u: %u\r\n",
+    L"TTL must be %u to %u: %u\r\n", L"Packet size must be %u to %u: %u\r\n",
+    L"Octave must be 0 to 9: %u\r\n", L"TOS must be 0 to 255: %u\r\n",
+    L"Timeout must be %u to %u: %u\r\n", L"OpErrorDrum must be 0 or %u to %u: %u\r\n",
+    L"Sound volume must be 0 to 100: %u\r\n", L"SnoozeTime must be %u to %u: %u\r\n",
+    L"Missing hostname\r\n", L"Bad index value: \"%s\"\r\n",
+    L"Bad timeout: \"%s\"\r\n", L"Bad packetsize: \"%s\"\r\n",
+    L"Packetsize must be %u to %u: %u\r\n", L"Bad TTL: \"%s\"\r\n", L"Bad flags: \"%s\"\r\n",
+    L"Bad pause time: \"%s\"\r\n", L"Bad pause lines: \"%s\"\r\n",
+    L"Pause lines must be 0 - 1000: %u\r\n", L"Syntax error: \"%s\"\r\n",
+    L"Missing macro name: \"%s\"\r\n", L"Missing macro name\r\n",
+    L"Bad macro number: \"%s\"\r\n", L"Bad macro name: \"#%s\"\r\n",
+    L"Hostname too long: \"%s\"\r\n", L"Error allocating match entry\r\n",
+    L"Error allocating sort buffer for macros.\r\n",
+};
+
+// Outside a batch file the prefix is the plugin's name alone.
+const wchar_t ErrorPrefixText[] = L"Sonaro plugin: ";
+
+// The text fits the format: %s stands for any text, %d, %ld and %u for a number.
+bool FitsFormat(const wchar_t *format, const wchar_t *text)
+{
+    while (*format != 0) {
+        if (format[0] == L'%' && format[1] == L's') {
+            for (;; text++) {
+                if (FitsFormat(format + 2, text))
+                    return true;
+                if (*text == 0)
+                    return false;
+            }
+        }
+        if (format[0] == L'%' && wcschr(L"dlu", format[1]) != nullptr) {
+            format += format[1] == L'l' ? 3 : 2;
+            if (*text == L'-')
+                text++;
+            if (!iswdigit(*text))
+                return false;
+            while (iswdigit(*text))
+                text++;
+            continue;
+        }
+        if (*format++ != *text++)
+            return false;
+    }
+    return *text == 0;
+}
+
+void Add(std::string *problems, const std::string &text)
+{
+    *problems += (problems->empty() ? "" : "; ") + text;
+}
+
+// Each message (up to its CR LF) is the prefix and a documented message.  A
+// failed GetStdHandle sends the prefix or the message elsewhere: then either
+// may stand alone.
+void CheckStandardError(std::string *problems, std::wstring err, bool stdHandleFailed)
+{
+    const size_t prefixLength = wcslen(ErrorPrefixText);
+    if (stdHandleFailed)
+        for (size_t at; (at = err.find(ErrorPrefixText)) != std::wstring::npos;)
+            err.erase(at, prefixLength);
+    for (size_t start = 0; start < err.size();) {
+        size_t end = err.find(L"\r\n", start);
+        end = end == std::wstring::npos ? err.size() : end + 2;
+        std::wstring message = err.substr(start, end - start);
+        start = end;
+        bool prefixed = message.starts_with(ErrorPrefixText);
+        const wchar_t *text = message.c_str() + (prefixed ? prefixLength : 0);
+        bool known = std::any_of(std::begin(ErrorMessages), std::end(ErrorMessages),
+                                 [&](const wchar_t *format) { return FitsFormat(format, text); });
+        if (!known || !(prefixed || stdHandleFailed))
+            Add(problems, "standard error: unexpected \"" + Escaped(message) + "\"");
+    }
+}
+
+// --- the registry -------------------------------------------------------------
+
+// The keys of the plugin's settings, macros and shared MIDI record, in both
+// hives: every key as "HIVE\path\" and every value as "HIVE\path\name", with
+// its type and data.
+using RegistryImage = std::map<std::wstring, std::wstring>;
+
+void ReadRegistryTree(HKEY root, const std::wstring &path, const std::wstring &shown,
+                      RegistryImage *image)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    (*image)[shown + L"\\"] = L"key";
+    DWORD nameMax = 0, dataMax = 0, subkeyMax = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &subkeyMax, nullptr, nullptr,
+                     &nameMax, &dataMax, nullptr, nullptr);
+    std::vector<wchar_t> name(std::max(nameMax, subkeyMax) + 1);
+    std::vector<BYTE> data(dataMax + 1);
+    for (DWORD i = 0;; i++) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = dataMax, type = 0;
+        if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(),
+                          &size) != ERROR_SUCCESS)
+            break;
+        std::wstring value = std::to_wstring(type) + L":";
+        value.append(data.begin(), data.begin() + size);
+        (*image)[shown + L"\\" + (nameLength ? name.data() : L"(default)")] = value;
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0;; i++) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExW(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            break;
+        subkeys.push_back(name.data());
+    }
+    RegCloseKey(key);
+    for (const std::wstring &subkey : subkeys)
+        ReadRegistryTree(root, path + L"\\" + subkey, shown + L"\\" + subkey, image);
+}
+
+RegistryImage ReadRegistry(void)
+{
+    RegistryImage image;
+    ReadRegistryTree(HKEY_CURRENT_USER, L"Software\\OrvelPlugins",
+                     L"HKCU\\Software\\OrvelPlugins", &image);
+    ReadRegistryTree(HKEY_LOCAL_MACHINE, L"Software\\OrvelPlugins",
+                     L"HKLM\\Software\\OrvelPlugins", &image);
+    return image;
+}
+
+void CheckRegistry(std::string *problems, const RegistryImage &before,
+                   const RegistryImage &after, const wchar_t *mayWrite)
+{
+    std::wstring allowed = mayWrite != nullptr ? mayWrite : L"";
+    auto report = [&](const std::wstring &entry, const char *what) {
+        bool isKey = entry.ends_with(L'\\');
+        if (!allowed.empty() &&
+            (entry.starts_with(allowed) || (isKey && allowed.starts_with(entry))))
+            return;
+        Add(problems, std::string("registry: ") + (isKey ? "key " : "value ") +
+                          Narrow(entry) + " " + what);
+    };
+    for (const auto &[entry, value] : before) {
+        auto now = after.find(entry);
+        if (now == after.end())
+            report(entry, "removed");
+        else if (now->second != value)
+            report(entry, "changed");
+    }
+    for (const auto &[entry, value] : after)
+        if (!before.contains(entry))
+            report(entry, "created");
+}
 
 // --- one run ------------------------------------------------------------------
 
@@ -629,6 +811,7 @@ RunResult Play(const Scenario &scenario)
     consoleOpen = midiOpen = 0;
     g_fake = FakeSystem();
     scenario.SetUp();
+    RegistryImage registry = ReadRegistry();
     InstallAccounting();
     SysResetCounts();
     g_sysCallHook = SweepHook;
@@ -642,6 +825,8 @@ RunResult Play(const Scenario &scenario)
     result.Output = CapturedOut() + CapturedErr();
     if (!scenario.ResultOk(result.Rc))
         result.Problems = "result " + std::to_string(result.Rc) + " is none the entry documents";
+    CheckStandardError(&result.Problems, CapturedErr(), sweep.StdHandleFailed);
+    CheckRegistry(&result.Problems, registry, ReadRegistry(), scenario.MayWrite);
     Note(&result.Problems, "blocks not freed:", liveBlocks);
     Note(&result.Problems, "registry keys not closed:", openKeys);
     Note(&result.Problems, "address lists not freed:", liveLists);
