@@ -1,0 +1,362 @@
+// The fault sweep's scenarios: each a fake world, an entry played in it, the
+// results the entry documents, and the registry entries it may write.
+#include "sweep.h"
+
+#include "fakeworld.h"
+#include "frame/plugin.h"
+#include "base/plugin.h"
+#include "ping/interrupt.h"
+#include "ping/pingoptions.h"
+#include "resolve/netentries.h"
+#include "help/helpcommand.h"
+#include "console/conlist.h"
+#include "help/newhelp.h"
+
+#include <string.h>
+#include <string>
+
+extern "C" int WINAPI sonaromacro(wchar_t *arguments);
+extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
+
+namespace faultsweep {
+
+long consoleOpen;
+long midiOpen;
+
+namespace {
+
+void ClearSettings(void)
+{
+    DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, TEST_SETTINGS_KEY);
+}
+
+int SinkCputws(const wchar_t *)
+{
+    return 0;
+}
+
+// The network world: one DNS server at loopback, the scripted ICMP helper,
+// the numeric resolver, the run's clock and MIDI device.
+void NetWorld(void)
+{
+    ClearSettings();
+    InstallFakeNet();
+    g_fakeDnsServers = {"127.0.0.1"};
+    fakeping::Install();
+    g_sys._cputws = SinkCputws;
+}
+
+void NetWorldEnd(void)
+{
+    fakeping::Uninstall();
+    InterruptFlags = 0;
+    ListBreakFlag = 0;
+    ClearSettings();
+}
+
+void PlainWorld(void)
+{
+    ClearSettings();
+    g_sys._cputws = SinkCputws;
+}
+
+void PlainWorldEnd(void)
+{
+    ListBreakFlag = 0;
+    ClearSettings();
+}
+
+// Load and unload: NoMidi set, a console handle of its own, no waits.
+HANDLE const FakeConsole = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5150));
+
+DWORD WINAPI NoMidiSet(LPCWSTR name, LPWSTR buffer, DWORD size)
+{
+    if (_wcsicmp(name, L"NoMidi") != 0)
+        return 0;
+    if (size < 2)
+        return 2;
+    lstrcpynW(buffer, L"1", static_cast<int>(size));
+    return 1;
+}
+
+HANDLE WINAPI OpenFakeConsole(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+{
+    consoleOpen++;
+    return FakeConsole;
+}
+
+BOOL WINAPI CloseFakeConsole(HANDLE handle)
+{
+    if (handle == FakeConsole) {
+        consoleOpen--;
+        return TRUE;
+    }
+    return g_sysDefault.CloseHandle(handle);
+}
+
+void WINAPI NoWait(DWORD)
+{
+}
+
+void LoadWorld(void)
+{
+    ClearSettings();
+    consoleOpen = 0;
+    g_sys.GetEnvironmentVariableW = NoMidiSet;
+    g_sys.CreateFileW = OpenFakeConsole;
+    g_sys.CloseHandle = CloseFakeConsole;
+    g_sys.Sleep = NoWait;
+}
+
+void LoadWorldEnd(void)
+{
+    MidiOut = nullptr;
+    ConsoleOut = nullptr;
+    ClearSettings();
+}
+
+// Load and unload with a MIDI device of the fake world's own.
+HMIDIOUT const FakeMidi = reinterpret_cast<HMIDIOUT>(static_cast<INT_PTR>(0x3230));
+#define SHARED_MIDI_KEY L"Software\\OrvelPlugins\\Shared MIDI"
+
+DWORD WINAPI NoMidiUnset(LPCWSTR, LPWSTR, DWORD)
+{
+    return 0;
+}
+
+MMRESULT WINAPI OpenFakeMidi(LPHMIDIOUT handle, UINT, DWORD_PTR, DWORD_PTR, DWORD)
+{
+    midiOpen++;
+    *handle = FakeMidi;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI CloseFakeMidi(HMIDIOUT handle)
+{
+    if (handle == FakeMidi)
+        midiOpen--;
+    return MMSYSERR_NOERROR;
+}
+
+void MidiLoadWorld(void)
+{
+    LoadWorld();
+    DeleteRegistryTree(HKEY_CURRENT_USER, SHARED_MIDI_KEY);
+    midiOpen = 0;
+    g_sys.GetEnvironmentVariableW = NoMidiUnset;
+    g_sys.midiOutOpen = OpenFakeMidi;
+    g_sys.midiOutClose = CloseFakeMidi;
+}
+
+void MidiLoadWorldEnd(void)
+{
+    LoadWorldEnd();
+    DeleteRegistryTree(HKEY_CURRENT_USER, SHARED_MIDI_KEY);
+}
+
+// The network world with macro #1 at loopback.
+void MacroNetWorld(void)
+{
+    NetWorld();
+    SetRegistryString(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"Host-1", L"127.0.0.1");
+}
+
+// The help viewer's world: the help file beside the plugin, the viewer's
+// windows; no help variables in the environment.
+void HelpWorld(void)
+{
+    ClearSettings();
+    SetEnvironmentVariableW(L"SONAROHELP", nullptr);
+    SetEnvironmentVariableW(L"PLUGINHELP", nullptr);
+    InstallFakes();
+    ViewerProcess = nullptr;
+    g_fake.Files = {FAKE_BESIDE_DLL};
+    AddViewerWindows();
+}
+
+void HelpWorldEnd(void)
+{
+    // The handles are fakes: never hand them to the real system.
+    ViewerProcess = nullptr;
+    ClearSettings();
+}
+
+// A console on standard output, with colours, for the listings.
+HANDLE savedConsoleOut;
+
+void ConsoleNetWorld(void)
+{
+    NetWorld();
+    InstallFakeConsole(false);
+    fakeping::world.StdOutConsole = true;
+    savedConsoleOut = ConsoleOut;
+    ConsoleOut = FakeConsoleOut;
+    ResetListOutput();
+}
+
+void ConsoleNetWorldEnd(void)
+{
+    ResetListOutput();
+    ConsoleOut = savedConsoleOut;
+    NetWorldEnd();
+}
+
+// Thirty macros in a console of 25 rows, a key at every page prompt.
+void ConsoleMacroWorld(void)
+{
+    PlainWorld();
+    for (int i = 1; i <= 30; i++)
+        SetRegistryString(HKEY_CURRENT_USER, TEST_SETTINGS_KEY,
+                          (L"Host-" + std::to_wstring(i)).c_str(), L"10.0.0." + std::to_wstring(i));
+    InstallFakeConsole(true);
+    Fake.keys = {L' ', L' ', L' '};
+    savedConsoleOut = ConsoleOut;
+    ConsoleOut = FakeConsoleOut;
+    ResetListOutput();
+}
+
+void ConsoleMacroWorldEnd(void)
+{
+    ResetListOutput();
+    ConsoleOut = savedConsoleOut;
+    PlainWorldEnd();
+}
+
+// A run without a count, stopped by Control-C in its third wait: in a
+// console through the run's own handler, elsewhere through the list-output
+// handler's flag.
+void ControlCWorld(void)
+{
+    NetWorld();
+    fakeping::world.StdOutConsole = true;
+    fakeping::world.Events = {{30, CTRL_C_EVENT}};
+}
+
+void ListBreakWorld(void)
+{
+    NetWorld();
+    fakeping::world.Events = {{30, fakeping::ListBreak}};
+}
+
+// The resolver's world: names with and without canonical names, an IPv4-only
+// name that DNS holds AAAA records for, the configured servers, the
+// scripted ICMP helper.
+void NameWorld(void)
+{
+    ClearSettings();
+    InstallFakeNet();
+    g_fakeHosts = {
+        {L"dual", AF_INET, "10.8.0.2", L"dual.canon"},
+        {L"dual", AF_INET6, "fd00::82", L"dual.canon"},
+        {L"v4only", AF_INET, "10.1.1.1", L""},
+    };
+    g_fakeRecords = {{DNS_TYPE_A, "10.9.9.9"}, {DNS_TYPE_AAAA, "fd00::a"}};
+    g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
+    FakeAdapter a, b;
+    a.DhcpEnabled = 1;
+    a.Dhcp = {"10.1.0.1"};
+    a.HaveWins = 1;
+    a.PrimaryWins = "10.2.0.1";
+    a.SecondaryWins = "10.2.0.2";
+    a.Gateways = {"0.0.0.0"};
+    b.Gateways = {"192.168.1.1"};
+    g_fakeAdapters = {a, b};
+    g_sys._cputws = SinkCputws;
+}
+
+int Line(int (WINAPI *entry)(wchar_t *), const wchar_t *text)
+{
+    static wchar_t buffer[8192];
+    lstrcpynW(buffer, text, 8192);
+    return entry(buffer);
+}
+
+int PlaySonaro(void) { return Line(sonaro, L"/n:2 /z:250 127.0.0.1"); }
+int PlayPingTime(void) { return Line(f_pingtime, L"127.0.0.1"); }
+int PlayLookupHost(void) { return Line(f_lookuphost, L"127.0.0.1"); }
+int PlayPingDns(void) { return Line(f_pingdns, L"0"); }
+int PlayMacro(void) { return Line(sonaromacro, L"#1=10.0.0.1 /L"); }
+int PlayHelpVersion(void) { return Line(sonarohelp, L"/V"); }
+int PlaySonaroNamed(void) { return Line(sonaro, L"/n:1 /a 127.0.0.1"); }
+int PlaySonaroUntilStopped(void) { return Line(sonaro, L"/t /z:250 127.0.0.1"); }
+int PlaySonaroConsole(void) { return Line(sonaro, L"/n:2 127.0.0.1"); }
+int PlaySonaroV6(void) { return Line(sonaro, L"/n:2 /6 ::1"); }
+int PlaySonaroMacro(void) { return Line(sonaro, L"/n:1 #1"); }
+int PlayPingTimeV6(void) { return Line(f_pingtime, L"::1,1,32,64,1"); }
+int PlayLookupCanonical(void) { return Line(f_lookuphost, L"138,dual"); }
+int PlayLookupAaaa(void) { return Line(f_lookuphost, L"6,v4only"); }
+int PlayPingTimeName(void) { return Line(f_pingtime, L"dual,1,32,64,1"); }
+int PlayPingRouter(void) { return Line(f_pingrouter, L""); }
+int PlayPingWins(void) { return Line(f_pingwins, L"2"); }
+int PlayPingDhcp(void) { return Line(f_pingdhcp, L"0"); }
+int PlayMacroPaged(void) { return Line(sonaromacro, L"/L /P"); }
+int PlayMacroFunction(void) { return Line(f_sonaromacro, L"1"); }
+
+// Open the viewer at a page, then quit it.
+int PlayHelpViewer(void)
+{
+    int opened = Line(sonarohelp, L"ports");
+    int quit = Line(sonarohelp, L"/q");
+    return opened != 0 ? opened : quit;
+}
+
+int PlayLoad(void)
+{
+    int loaded = InitializePlugin();
+    if (loaded != 0)
+        return loaded;
+    return ShutdownPlugin(0) == 0 ? 0 : 99;
+}
+
+bool SonaroResult(int rc) { return rc == 0 || rc == 1 || rc == 2; }
+bool FunctionResult(int rc) { return rc == 0 || rc == -1; }
+bool MacroResult(int rc) { return rc == 0 || rc == 1 || rc == 2; }
+bool ZeroOrOne(int rc) { return rc == 0 || rc == 1; }
+
+#define MACRO_1 L"HKCU\\Software\\OrvelPlugins\\Sonaro\\Host-1"
+#define SHARED_MIDI_RECORDS L"HKCU\\" SHARED_MIDI_KEY
+
+const Scenario ScenarioTable[] = {
+    {"sonaro /n:2 /z:250 127.0.0.1", NetWorld, PlaySonaro, SonaroResult, NetWorldEnd, true},
+    {"@PINGTIME[127.0.0.1]", NetWorld, PlayPingTime, FunctionResult, NetWorldEnd, true},
+    {"@LOOKUPHOST[127.0.0.1]", NetWorld, PlayLookupHost, FunctionResult, NetWorldEnd, false},
+    {"@PINGDNS[0]", NetWorld, PlayPingDns, FunctionResult, NetWorldEnd, false},
+    {"sonaromacro #1=10.0.0.1 /L", PlainWorld, PlayMacro, MacroResult, PlainWorldEnd, false,
+     MACRO_1},
+    // A failed read of the environment's NoMidi sends the plugin to the device.
+    {"load and unload, NoMidi", LoadWorld, PlayLoad, ZeroOrOne, LoadWorldEnd, false,
+     SHARED_MIDI_RECORDS},
+    {"sonarohelp /V", PlainWorld, PlayHelpVersion, ZeroOrOne, PlainWorldEnd, false},
+    {"sonaro /n:1 /a 127.0.0.1", NetWorld, PlaySonaroNamed, SonaroResult, NetWorldEnd, true},
+    {"sonaro /n:2 /6 ::1", NetWorld, PlaySonaroV6, SonaroResult, NetWorldEnd, true},
+    {"sonaro /n:1 #1", MacroNetWorld, PlaySonaroMacro, SonaroResult, NetWorldEnd, true},
+    {"@PINGTIME[::1,1,32,64,1]", NetWorld, PlayPingTimeV6, FunctionResult, NetWorldEnd, true},
+    {"@SONAROMACRO[1]", MacroNetWorld, PlayMacroFunction, FunctionResult, NetWorldEnd, false},
+    {"load and unload with MIDI", MidiLoadWorld, PlayLoad, ZeroOrOne, MidiLoadWorldEnd, false,
+     SHARED_MIDI_RECORDS},
+    {"sonaro /n:2 127.0.0.1 in a console", ConsoleNetWorld, PlaySonaroConsole, SonaroResult,
+     ConsoleNetWorldEnd, true},
+    {"sonaromacro /L /P, 30 macros in a console", ConsoleMacroWorld, PlayMacroPaged, MacroResult,
+     ConsoleMacroWorldEnd, false},
+    {"sonaro /t /z:250 127.0.0.1, Control-C", ControlCWorld, PlaySonaroUntilStopped,
+     SonaroResult, NetWorldEnd, true},
+    {"sonaro /t /z:250 127.0.0.1, list-output break", ListBreakWorld, PlaySonaroUntilStopped,
+     SonaroResult, NetWorldEnd, true},
+    {"@LOOKUPHOST[138,dual]", NameWorld, PlayLookupCanonical, FunctionResult, PlainWorldEnd,
+     false},
+    {"@LOOKUPHOST[6,v4only], AAAA from DNS", NameWorld, PlayLookupAaaa, FunctionResult,
+     PlainWorldEnd, false},
+    {"@PINGTIME[dual,1,32,64,1]", NameWorld, PlayPingTimeName, FunctionResult, PlainWorldEnd,
+     true},
+    {"@PINGROUTER[]", NameWorld, PlayPingRouter, FunctionResult, PlainWorldEnd, false},
+    {"@PINGWINS[2]", NameWorld, PlayPingWins, FunctionResult, PlainWorldEnd, false},
+    {"@PINGDHCP[0]", NameWorld, PlayPingDhcp, FunctionResult, PlainWorldEnd, false},
+    {"sonarohelp ports, then /q", HelpWorld, PlayHelpViewer, ZeroOrOne, HelpWorldEnd, false},
+};
+
+}  // namespace
+
+const std::span<const Scenario> Scenarios(ScenarioTable);
+
+}  // namespace faultsweep
