@@ -178,8 +178,9 @@ TEST_F(ParseArgsTest, ParseNumberCases)
         EXPECT_EQ(result, c.result) << "input \"" << Narrow(c.text) << "\"";
         if (c.result == 0) {
             EXPECT_EQ(value, c.value) << "input \"" << Narrow(c.text) << "\"";
-            if (c.withEnd)
+            if (c.withEnd) {
                 EXPECT_EQ(end - c.text, c.endOffset) << "input \"" << Narrow(c.text) << "\"";
+            }
         } else {
             EXPECT_EQ(value, 12345u) << "value changed on failure for \"" << Narrow(c.text) << "\"";
         }

@@ -94,8 +94,9 @@ TEST_F(MarkedPrintfTest, ColourModeRunsAndRestore)
         EXPECT_WTEXT(c.out, CapturedOut());
         // Whatever was set last is the normal colour.
         size_t last = Fake.log.rfind(L'A');
-        if (last != std::wstring::npos && Fake.log.find(L'[', last) == std::wstring::npos)
+        if (last != std::wstring::npos && Fake.log.find(L'[', last) == std::wstring::npos) {
             EXPECT_EQ(Narrow(Fake.log.substr(last, 3)), "A07") << Escaped(c.text);
+        }
     }
 }
 

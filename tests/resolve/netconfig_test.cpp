@@ -188,6 +188,7 @@ TEST_F(NetConfigTest, ExpandNetworkKeywordArguments)
     SOCKADDR_IN v4;
     SOCKADDR_IN6 v6;
     memset(&v4, 0, sizeof v4);
+    memset(&v6, 0, sizeof v6);
     EXPECT_EQ(ExpandNetworkKeyword(nullptr, &v4, &v6), -1);
     EXPECT_EQ(ExpandNetworkKeyword(L"#dns", nullptr, &v6), -1);
     EXPECT_EQ(ExpandNetworkKeyword(L"#dns", &v4, nullptr), -1);

@@ -24,8 +24,9 @@ protected:
     }
     void TearDown() override
     {
-        if (g_sys.malloc == g_sysDefault.malloc)
+        if (g_sys.malloc == g_sysDefault.malloc) {
             EXPECT_EQ(g_sysCallCount[SYS_malloc], g_sysCallCount[SYS_free]) << "buffers freed";
+        }
         SysTest::TearDown();
     }
 };

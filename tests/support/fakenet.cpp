@@ -1,6 +1,7 @@
 // fakenet.cpp - the fake resolver, DNS client, network configuration and ICMP helper.
 #include "fakenet.h"
 
+#include <algorithm>
 #include <string.h>
 
 std::vector<FakeHost> g_fakeHosts;
@@ -149,7 +150,8 @@ VOID WINAPI FakeDnsFree(PVOID data, DNS_FREE_TYPE type)
 void FillAddrString(IP_ADDR_STRING *entry, const std::string &text)
 {
     memset(entry, 0, sizeof *entry);
-    strncpy(entry->IpAddress.String, text.c_str(), sizeof entry->IpAddress.String - 1);
+    size_t length = std::min(text.size(), sizeof entry->IpAddress.String - 1);
+    memcpy(entry->IpAddress.String, text.data(), length);
 }
 
 // Fills a chain whose first entry is embedded; further entries come from
