@@ -191,7 +191,9 @@ $(peer_rows x64)
 $(peer_rows x86)
 
 $(soak_section)
+
 $(fuzz_section)
+
 ## How each figure is taken
 
 The plugin on its own (\`bench/sonarobench.cpp\`): the program links the

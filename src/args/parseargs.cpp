@@ -7,7 +7,11 @@
 #include <string.h>
 #include <wctype.h>
 
-ArgTableRecord ArgTable = { 0, {}, ARG_TABLE_GUARD, {}, ARG_TABLE_GUARD, {}, ARG_TABLE_GUARD };
+ArgTableRecord ArgTable;
+// Set as the module starts, so that the table stays in zero-filled memory
+// rather than in the file.
+[[maybe_unused]] static const bool ArgGuardsSet =
+    (ArgTable.ArgumentGuard = ArgTable.LengthGuard = ArgTable.StoreGuard = ARG_TABLE_GUARD, true);
 
 static void ClearArgTable(void)
 {

@@ -28,7 +28,13 @@ const wchar_t MissingHelpFormat[] =
     L"    \x2022  in a HELP directory within the shell\x2019s directory  \n"
     L"    \x2022  or in %s\\Help.\n";
 
-HelpPathsRecord HelpPaths = { {}, HELP_PATH_GUARD, {}, HELP_PATH_GUARD, {}, HELP_PATH_GUARD };
+HelpPathsRecord HelpPaths;
+// Set as the module starts, so that the paths stay in zero-filled memory
+// rather than in the file.
+[[maybe_unused]] static const bool HelpGuardsSet =
+    (HelpPaths.HelpPathGuard = HelpPaths.TrueNameGuard = HelpPaths.ViewerPathGuard =
+         HELP_PATH_GUARD,
+     true);
 static wchar_t *const HelpPath = HelpPaths.HelpPath;
 static wchar_t *const TrueName = HelpPaths.TrueName;
 static wchar_t *const ViewerPath = HelpPaths.ViewerPath;
