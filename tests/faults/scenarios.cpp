@@ -245,23 +245,7 @@ void ListBreakWorld(void)
 void NameWorld(void)
 {
     ClearSettings();
-    InstallFakeNet();
-    g_fakeHosts = {
-        {L"dual", AF_INET, "10.8.0.2", L"dual.canon"},
-        {L"dual", AF_INET6, "fd00::82", L"dual.canon"},
-        {L"v4only", AF_INET, "10.1.1.1", L""},
-    };
-    g_fakeRecords = {{DNS_TYPE_A, "10.9.9.9"}, {DNS_TYPE_AAAA, "fd00::a"}};
-    g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
-    FakeAdapter a, b;
-    a.DhcpEnabled = 1;
-    a.Dhcp = {"10.1.0.1"};
-    a.HaveWins = 1;
-    a.PrimaryWins = "10.2.0.1";
-    a.SecondaryWins = "10.2.0.2";
-    a.Gateways = {"0.0.0.0"};
-    b.Gateways = {"192.168.1.1"};
-    g_fakeAdapters = {a, b};
+    InstallTypicalNetwork();
     g_sys._cputws = SinkCputws;
 }
 

@@ -201,28 +201,19 @@ void SetUpWorld(Random *random)
     HostCaptureClear();
     InterruptFlags = 0;
     ListBreakFlag = 0;
+    // The run's world (echoes, clock, console handlers, MIDI) with the
+    // resolver and DNS client of the typical network.
+    InstallTypicalNetwork();
+    g_fakeHosts.push_back({L"127.0.0.1", AF_INET, "127.0.0.1", L""});
+    g_fakeHosts.push_back({L"::1", AF_INET6, "::1", L""});
+    SysTable network = g_sys;
     fakeping::Install(random->Chance(80));
+    g_sys.GetAddrInfoW = network.GetAddrInfoW;
+    g_sys.DnsQuery_W = network.DnsQuery_W;
     static const FakeEcho Replies[] = {
         fakeping::Good(0), fakeping::Good(7, 64), fakeping::Lost(IP_REQ_TIMED_OUT),
         fakeping::WithStatus(IP_DEST_HOST_UNREACHABLE), fakeping::Corrupted(2)};
     g_icmp.After = random->Pick(Replies);
-    InstallFakeNet();
-    g_fakeHosts = {
-        {L"dual", AF_INET, "10.8.0.2", L"dual.canon"},
-        {L"dual", AF_INET6, "fd00::82", L"dual.canon"},
-        {L"v4only", AF_INET, "10.1.1.1", L""},
-        {L"127.0.0.1", AF_INET, "127.0.0.1", L""},
-        {L"::1", AF_INET6, "::1", L""},
-    };
-    g_fakeRecords = {{DNS_TYPE_AAAA, "fd00::a"}};
-    g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
-    FakeAdapter adapter;
-    adapter.DhcpEnabled = 1;
-    adapter.Dhcp = {"10.1.0.1"};
-    adapter.HaveWins = 1;
-    adapter.PrimaryWins = "10.2.0.1";
-    adapter.Gateways = {"192.168.1.1"};
-    g_fakeAdapters = {adapter};
     // The viewer's world, on the run's clock.
     auto sleep = g_sys.Sleep;
     InstallFakes();

@@ -9,19 +9,10 @@ protected:
     void SetUp() override
     {
         SysTest::SetUp();
-        InstallFakeNet();
-        g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
-        FakeAdapter a, b;
-        a.DhcpEnabled = 1;
-        a.Dhcp = {"10.1.0.1"};
-        a.HaveWins = 1;
-        a.PrimaryWins = "10.2.0.1";
-        a.SecondaryWins = "10.2.0.2";
-        a.Gateways = {"0.0.0.0"};
-        b.HaveWins = 1;
-        b.PrimaryWins = "10.2.0.3";
-        b.Gateways = {"192.168.1.1"};
-        g_fakeAdapters = {a, b};
+        InstallTypicalNetwork();
+        // The second adapter has a WINS server of its own.
+        g_fakeAdapters[1].HaveWins = 1;
+        g_fakeAdapters[1].PrimaryWins = "10.2.0.3";
     }
 
     // Runs the function on a copy of the argument in an 8192-character buffer.

@@ -253,6 +253,27 @@ void InstallFakeNet(void)
     InstallFakeIcmp();
 }
 
+void InstallTypicalNetwork(void)
+{
+    InstallFakeNet();
+    g_fakeHosts = {
+        {L"dual", AF_INET, "10.8.0.2", L"dual.canon"},
+        {L"dual", AF_INET6, "fd00::82", L"dual.canon"},
+        {L"v4only", AF_INET, "10.1.1.1", L""},
+    };
+    g_fakeRecords = {{DNS_TYPE_A, "10.9.9.9"}, {DNS_TYPE_AAAA, "fd00::a"}};
+    g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
+    FakeAdapter dhcp, router;
+    dhcp.DhcpEnabled = 1;
+    dhcp.Dhcp = {"10.1.0.1"};
+    dhcp.HaveWins = 1;
+    dhcp.PrimaryWins = "10.2.0.1";
+    dhcp.SecondaryWins = "10.2.0.2";
+    dhcp.Gateways = {"0.0.0.0"};
+    router.Gateways = {"192.168.1.1"};
+    g_fakeAdapters = {dhcp, router};
+}
+
 std::string AddressText(const SOCKADDR *address)
 {
     wchar_t text[128] = {0};

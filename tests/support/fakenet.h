@@ -62,6 +62,11 @@ extern bool g_fakeConfigSecondFails;  // the data query fails
 // Installs every fake above with empty data (nothing resolves, no servers,
 // no DNS answer, echoes succeed).
 void InstallFakeNet(void);
+// InstallFakeNet with a typical machine: "dual" (both families, canonical
+// name "dual.canon") and "v4only" resolve; DNS answers an A and an AAAA
+// record; two DNS servers; an adapter with DHCP, two WINS servers and an
+// empty gateway, and a second adapter with the gateway.
+void InstallTypicalNetwork(void);
 
 // Text forms of addresses for comparisons.
 std::string AddressText(const SOCKADDR *address);
