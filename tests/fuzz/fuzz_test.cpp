@@ -18,14 +18,11 @@
 #include "ping/statistics.h"
 #include "resolve/netentries.h"
 
-#include <algorithm>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string>
-#include <vector>
-#include <wctype.h>
 
 extern "C" int WINAPI sonaromacro(wchar_t *arguments);
 extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
