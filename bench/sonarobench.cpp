@@ -242,10 +242,13 @@ void BenchPingTime(FILE *results, unsigned rounds)
     fprintf(results, "pingtime_rounds %u\n", rounds);
     fprintf(results, "pingtime_rtt_mean_ms %.3f\n", functionMean);
     fprintf(results, "bare_rtt_mean_ms %.3f\n", bareMean);
-    if (bareMean > 0)
+    // Times are reported in whole milliseconds: below one, a ratio says
+    // nothing, and the difference of the means is what there is to see.
+    if (bareMean >= 1 && functionMean >= 1)
         fprintf(results, "rtt_ratio %.2f\n", functionMean / bareMean);
     else
-        fprintf(results, "rtt_ratio %s\n", functionMean == 0 ? "1.00" : "inf");
+        fprintf(results, "rtt_ratio -\n");
+    fprintf(results, "rtt_difference_ms %.3f\n", functionMean - bareMean);
     fprintf(results, "pingtime_wall_median_ms %.3f\n", Median(functionWall));
     fprintf(results, "bare_wall_median_ms %.3f\n", Median(bareWall));
     fprintf(results, "wall_ratio %.2f\n", Median(functionWall) / std::max(Median(bareWall), 1e-6));
