@@ -19,12 +19,11 @@
 #define SONARO_ARCH_TAG L"x86"
 #endif
 
-// The buffer the host hands a variable function or internal variable, in
-// characters.
+// The buffer the host hands a command, a variable function or an internal
+// variable, in characters.
 #define FUNCTION_BUFFER_CAPACITY 8192
 
-// The host's argument and value buffers hold FUNCTION_BUFFER_CAPACITY
-// characters.  A text that fills one without a terminator is cut at its last
+// Cuts a text that fills a host buffer without a terminator at its last
 // character, so that nothing reads past the buffer.
 void CutToHostBuffer(wchar_t *text);
 

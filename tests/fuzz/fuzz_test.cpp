@@ -8,6 +8,7 @@
 #include "fakeworld.h"
 #include "guardpages.h"
 #include "fuzzinput.h"
+#include "sysfaults.h"
 #include "args/parseargs.h"
 #include "console/conlist.h"
 #include "frame/plugin.h"
@@ -167,17 +168,6 @@ int SinkCputws(const wchar_t *)
     return 0;
 }
 
-MMRESULT WINAPI NoWaveOut(LPHWAVEOUT, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD)
-{
-    return MMSYSERR_NODRIVER;
-}
-
-HRESULT WINAPI NoComObject(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *object)
-{
-    *object = nullptr;
-    return REGDB_E_CLASSNOTREG;
-}
-
 // The request data need not be unpredictable here, only quick to make.
 errno_t __cdecl QuickRandom(unsigned int *value)
 {
@@ -218,8 +208,9 @@ void SetUpWorld(Random *random)
     ViewerProcess = nullptr;
     g_fake.Files = {FAKE_BESIDE_DLL};
     AddViewerWindows();
-    g_sys.waveOutOpen = NoWaveOut;
-    g_sys.CoCreateInstance = NoComObject;
+    // No sound device: /Y finds neither a mixer nor an audio endpoint.
+    SysCopyEntry(&g_sys, SysFailingTable(), SYS_waveOutOpen);
+    SysCopyEntry(&g_sys, SysFailingTable(), SYS_CoCreateInstance);
     g_sys._cputws = SinkCputws;
     g_sys.rand_s = QuickRandom;
     if (random->Chance(30)) {
