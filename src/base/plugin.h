@@ -19,8 +19,9 @@
 #define SONARO_ARCH_TAG L"x86"
 #endif
 
-// The buffer the host hands a command, a variable function or an internal
-// variable, in characters.
+// The buffer the host hands a variable function or an internal variable, in
+// characters.  A command's line is the host's own terminated text and may be
+// longer.
 #define FUNCTION_BUFFER_CAPACITY 8192
 
 // Cuts a text that fills a host buffer without a terminator at its last

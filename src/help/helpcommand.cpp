@@ -77,7 +77,6 @@ SONARO_EXPORT int WINAPI sonarohelp(wchar_t *arguments)
 {
     if (arguments == nullptr)
         return 1;
-    CutToHostBuffer(arguments);
 
     int tab = HELP_TAB_NONE;
     wchar_t search[SEARCH_CHARS];

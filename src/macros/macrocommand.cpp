@@ -150,7 +150,6 @@ SONARO_EXPORT int WINAPI sonaromacro(wchar_t *arguments)
 {
     if (arguments == nullptr)
         return -1;
-    CutToHostBuffer(arguments);
     PageLength = 0;
     LinesLeft = 0;
     PauseTime = 0;

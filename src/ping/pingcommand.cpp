@@ -10,7 +10,6 @@ SONARO_EXPORT int WINAPI sonaro(wchar_t *line)
 {
     if (line == nullptr)
         return -1;
-    CutToHostBuffer(line);
 
     static PingOptions options;
     LoadPingDefaults(&options);

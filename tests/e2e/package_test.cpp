@@ -58,7 +58,7 @@ protected:
             GTEST_SKIP() << "no unpacked package: run through the release_package test";
         ASSERT_TRUE(shell_.Ok()) << "could not copy hostshell.exe";
     }
-    std::wstring Dll() const { return package_ + L"Sonaro-" ARCH ".dll"; }
+    std::wstring Dll() const { return package_ + PLUGIN_DLL_NAME_W; }
 
     std::wstring package_;
     ShellCopy shell_;
@@ -144,7 +144,7 @@ TEST_F(Package, FindsTheHelpFileBesideTheDll)
     ShellCopy bare;
     ASSERT_TRUE(bare.Ok());
     std::wstring lone = bare.Program();
-    lone = lone.substr(0, lone.find_last_of(L'\\') + 1) + L"Sonaro-" ARCH ".dll";
+    lone = lone.substr(0, lone.find_last_of(L'\\') + 1) + PLUGIN_DLL_NAME_W;
     ASSERT_TRUE(CopyFileW(Dll().c_str(), lone.c_str(), TRUE));
     w = RunWatched(bare, lone, {L"sonarohelp sonaro"});
     DeleteFileW(lone.c_str());

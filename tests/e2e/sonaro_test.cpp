@@ -137,7 +137,7 @@ TEST(SonaroEndToEnd, UsageAndVersion)
 
     r = Shell({ L"sonaro 127.0.0.1 -??" });
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_BYTES(UsageText + "\r\n\t\t\t\tSonaro  1.0.3.1 (x64)\r\n", r.out);
+    EXPECT_BYTES(UsageText + "\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH ")\r\n", r.out);
 }
 
 TEST(SonaroEndToEnd, OptionErrorsEndTheCommandBeforeAnyEcho)
@@ -208,4 +208,30 @@ TEST(SonaroEndToEnd, DefaultHostname)
     EXPECT_BYTES("", r.err);
     EXPECT_BYTES(std::string(LoopbackHeader) + LoopbackReply + LoopbackReply + LoopbackStats(2),
                  Normalised(r.out));
+}
+
+// A command line longer than the argument store: the host hands it whole.
+// SONARO and SONAROMACRO report the overflow and go on without arguments;
+// SONAROHELP reads its tokens itself and keeps 8191 characters of one.
+TEST(SonaroEndToEnd, LinesLongerThanTheArgumentStore)
+{
+    const std::wstring letters(8300, L'a');
+    const std::string overflow = "Sonaro plugin: Buffer overflow: b = 8191, MAX_ARG_LEN = 8192 \r\n";
+    struct {
+        std::wstring line;
+        DWORD status;
+        std::string out, err;
+    } cases[] = {
+        { L"sonaro " + letters, 1, "", overflow + "Sonaro plugin: Missing host name.\r\n" },
+        { L"sonaromacro " + letters, 0, "No macros defined.\r\n", overflow },
+        { L"sonarohelp /" + letters, 1, "",
+          "Sonaro plugin: Unknown option: \"/" + std::string(8190, 'A') + "\"\r\n" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
+        ShellResult r = Shell({ c.line });
+        EXPECT_EQ(r.exitCode, c.status);
+        EXPECT_BYTES(c.out, r.out);
+        EXPECT_BYTES(c.err, r.err);
+    }
 }

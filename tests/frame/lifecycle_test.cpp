@@ -162,5 +162,5 @@ TEST_F(LifecycleTest, UsageDropsTheDescriptionLine)
 TEST_F(LifecycleTest, VersionLineNamesThePlatform)
 {
     PrintVersionLine();
-    EXPECT_WTEXT(std::wstring(L"\r\n\t\t\t\tSonaro  1.0.3.1 (") + SONARO_ARCH_TAG + L")\r\n", CapturedOut());
+    EXPECT_WTEXT(std::wstring(L"\r\n\t\t\t\tSonaro  1.0.3.1 (") + ARCH_W + L")\r\n", CapturedOut());
 }

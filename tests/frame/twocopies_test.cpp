@@ -61,7 +61,7 @@ protected:
     void SetUp() override
     {
         SysTest::SetUp();
-        first = BinDir() + L"Sonaro-x64.dll";
+        first = BinDir() + PLUGIN_DLL_NAME_W;
         second = BinDir() + L"Sonaro-copy.dll";
         ASSERT_TRUE(CopyFileW(first.c_str(), second.c_str(), FALSE)) << "copying the plugin DLL";
         DeleteRegistryTree(HKEY_CURRENT_USER, RecordKey().c_str());

@@ -11,7 +11,7 @@ std::wstring PluginPath()
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + L"Sonaro-x64.dll";
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + PLUGIN_DLL_NAME_W;
 }
 
 std::wstring StringValue(std::vector<BYTE> &data, const wchar_t *name)

@@ -37,6 +37,9 @@ const unsigned long InterruptAfter = 3000;  // calls before Control-C is pressed
 // Control-C ends the echoes of one host and the run goes on with the next, so
 // a run may take one echo per host after it: up to 65520 random values each.
 const unsigned long CallsPerHost = 70000;
+// A command's line: the host's own, terminated, and may be much longer than
+// the 8192 characters of a function's buffer.
+const size_t CommandLineChars = 16385;
 
 // --- the entries --------------------------------------------------------------
 
@@ -270,20 +273,26 @@ void CheckCall(const Entry &entry, int rc, const GuardedText &buffer)
         Fail("ICMP handles not closed");
 }
 
-// Plays one input; the entry's place in the table.
-size_t PlayInput(unsigned long long seed, unsigned long index, GuardedText *buffer,
-                 std::wstring *text)
+// Plays one input into a host buffer (functions, variables, Usage, Help) or
+// a command line; the entry's place in the table.
+size_t PlayInput(unsigned long long seed, unsigned long index, GuardedText *hostBuffer,
+                 GuardedText *commandLine, std::wstring *text)
 {
     Random random(StreamSeed(seed, index, 1));
     size_t which = random.Below(sizeof Entries / sizeof Entries[0]);
     const Entry &entry = Entries[which];
-    *text = ArgumentText(&random, entry.Words, buffer->Chars());
+    bool command = entry.Type == COMMAND;
+    GuardedText *buffer = command ? commandLine : hostBuffer;
+    *text = ArgumentText(&random, entry.Words, buffer->Chars(), command);
     current = Run{seed, index, &entry, text, text->size() == buffer->Chars()};
     buffer->Fill(*text);
     SetUpWorld(&random);
     int rc = entry.Call(buffer->Data());
     g_sysCallHook = nullptr;
     CheckCall(entry, rc, *buffer);
+    // The host's command line is its own: a command reads it, never writes it.
+    if (command && wcsncmp(buffer->Data(), text->c_str(), text->size() + 1) != 0)
+        Fail("the command line was changed");
     TearDownWorld();
     current = Run{seed, index, nullptr, nullptr, false};
     return which;
@@ -311,9 +320,11 @@ TEST_F(Fuzz, EveryEntryTakesAnyArgument)
     SetEnvironmentVariableW(L"Highlight", nullptr);
 
     GuardedText buffer(FUNCTION_BUFFER_CAPACITY);
+    GuardedText commandLine(CommandLineChars);
     GuardedText usage(1024);
     usageBuffer = &usage;
     ASSERT_NE(buffer.Data(), nullptr);
+    ASSERT_NE(commandLine.Data(), nullptr);
     ASSERT_NE(usage.Data(), nullptr);
     // @PINGTIME's flag 128 prints addresses on the process's own standard
     // output; they would bury the report.
@@ -332,7 +343,7 @@ TEST_F(Fuzz, EveryEntryTakesAnyArgument)
             if (HasFailure())
                 Fail("the registry contents could not be written");
         }
-        perEntry[PlayInput(seed, index, &buffer, &text)]++;
+        perEntry[PlayInput(seed, index, &buffer, &commandLine, &text)]++;
     }
     fflush(stdout);
     _dup2(savedStdout, 1);

@@ -28,7 +28,8 @@ const wchar_t *const Numbers[] = {
     L"4294967295", L"4294967296", L"99999999999999999999", L"0x", L"0xFF", L"0x100",
     L"0xFFFFFFFF", L"0x100000000", L"0X1g", L"-1", L"+1", L"1e3", L"\x0663", L"007", L" 12"};
 const wchar_t *const Separators[] = {L" ", L",", L"\t", L"", L"  ", L", ", L" ,", L"\r\n", L"/"};
-const size_t LongLengths[] = {255, 256, 1023, 1024, 1025, 2049, 8190, 8191, 8192, 8193};
+const size_t LongLengths[] = {255, 256, 1023, 1024, 1025, 2049, 8190, 8191, 8192, 8193,
+                              8194, 8300, 9000, 12000, 16383, 16384, 20000};
 
 wchar_t RandomChar(Random *random)
 {
@@ -114,7 +115,8 @@ void Mutate(Random *random, std::wstring *text)
 // One argument text: tokens and separators, perhaps mutated, perhaps padded
 // to a length around a capacity, perhaps filling the whole buffer with no
 // terminator.
-std::wstring ArgumentText(Random *random, const wchar_t *const *words, size_t capacity)
+std::wstring ArgumentText(Random *random, const wchar_t *const *words, size_t capacity,
+                          bool terminated)
 {
     std::wstring text;
     unsigned tokens = random->Below(10);
@@ -128,20 +130,26 @@ std::wstring ArgumentText(Random *random, const wchar_t *const *words, size_t ca
     if (random->Chance(30))
         Mutate(random, &text);
     if (random->Chance(8)) {
-        size_t length = random->Pick(LongLengths);
+        // A host buffer takes the lengths up to one past its capacity.
+        unsigned lengths = terminated ? sizeof LongLengths / sizeof LongLengths[0] : 10;
+        size_t length = LongLengths[random->Below(lengths)];
         wchar_t pad = random->Chance(50) ? L' ' : RandomChar(random);
         while (text.size() < length)
             text += pad;
         text.resize(length);
     }
     if (random->Chance(5)) {
-        // The whole buffer, without a terminator.
+        // The whole buffer without a terminator, or a command line of any
+        // length up to its capacity.
+        size_t length = terminated ? 8193 + random->Below(static_cast<unsigned>(capacity - 8193))
+                                   : capacity;
         std::wstring unit = text.empty() ? std::wstring(1, RandomChar(random)) : text;
-        while (text.size() < capacity)
+        while (text.size() < length)
             text += unit;
+        text.resize(length);
     }
     text.erase(std::remove(text.begin(), text.end(), L'\0'), text.end());
-    return text.substr(0, capacity);
+    return text.substr(0, terminated ? capacity - 1 : capacity);
 }
 
 namespace {

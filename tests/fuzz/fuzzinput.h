@@ -28,8 +28,11 @@ unsigned long long StreamSeed(unsigned long long seed, unsigned long long index,
 // An argument text of at most `capacity` characters: tokens (the entry's own
 // words, common words, numbers at and beyond every limit, random and very
 // long words) and separators, perhaps mutated, perhaps padded to a length
-// around a capacity, perhaps filling the capacity with no terminator.
-std::wstring ArgumentText(Random *random, const wchar_t *const *words, size_t capacity);
+// around a capacity.  A host buffer (`terminated` false) may be filled to
+// the capacity with no terminator; a command line (`terminated` true) is
+// always shorter than its capacity, and may run well past 8192 characters.
+std::wstring ArgumentText(Random *random, const wchar_t *const *words, size_t capacity,
+                          bool terminated);
 
 // New contents for the plugin's keys: settings and Highlight values under
 // both hives and host macros, of every value type, empty and oversized, with

@@ -9,12 +9,6 @@
 
 namespace {
 
-#ifdef _WIN64
-#define ARCH L"x64"
-#else
-#define ARCH L"x86"
-#endif
-
 // What the viewer was asked to do: page, tab message, search typed.
 struct Seen {
     std::wstring page;     // "" when no viewer was started
@@ -177,7 +171,7 @@ TEST_F(CommandTest, UsageAndHelpModuleLine)
     wchar_t more[] = L"/??";
     EXPECT_EQ(sonarohelp(more), 0);
     EXPECT_WTEXT(std::wstring(SonaroHelpUsageText) +
-                     L"\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH L")\r\n"
+                     L"\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH_W L")\r\n"
                      L"\t\t\t\tNewHelp  1.0.8.14\r\n",
                  CapturedOut());
     EXPECT_TRUE(g_fake.Launches.empty());
@@ -203,7 +197,7 @@ TEST_F(CommandTest, VersionReport)
 
     wchar_t line[] = L"/v ports";
     EXPECT_EQ(sonarohelp(line), 0);
-    EXPECT_WTEXT(L"Sonaro plugin  1.0.3.1  " + std::wstring(date) + L" " + time + L"  (" ARCH L")\r\n\n"
+    EXPECT_WTEXT(L"Sonaro plugin  1.0.3.1  " + std::wstring(date) + L" " + time + L"  (" ARCH_W L")\r\n\n"
                  L"   NewHelp . . . . . . . . . 1.0.8.14\r\n"
                  L"   ParseArgs . . . . . . . . 1.0.3.0\r\n"
                  L"   ConList . . . . . . . . . 1.1.0.0\r\n"

@@ -165,11 +165,11 @@ TEST_F(HelpFileTest, ATabStartsTheDriverWithTheNewProcess)
     EXPECT_EQ(TryHelpFile(L"~\\Sonaro.chm", L"ports", 3, L"ignored"), 1);
     ASSERT_EQ(g_fake.Launches.size(), 1u);
     std::vector<std::wstring> expected = {
-        L"CreateProcess 0000000000001001",
-        L"WaitForInputIdle 0000000000001001 8000",
+        L"CreateProcess " + H(0x1001),
+        L"WaitForInputIdle " + H(0x1001) + L" 8000",
         L"EnumWindows",
-        L"Post 0000000000000110 TCM_SETCURFOCUS 2 0",
-        L"CloseHandle 0000000000001002",
+        L"Post " + H(0x110) + L" TCM_SETCURFOCUS 2 0",
+        L"CloseHandle " + H(0x1002),
     };
     EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events)));
 }
@@ -184,9 +184,9 @@ TEST_F(HelpFileTest, OneViewerAtATime)
 
     // The first viewer is ended, and its handle closed, only after the second runs.
     std::vector<std::wstring> expected = {
-        L"CreateProcess 0000000000001001",  L"CloseHandle 0000000000001002",
-        L"CreateProcess 0000000000002001",  L"CloseHandle 0000000000002002",
-        L"Terminate 0000000000001001 0",    L"CloseHandle 0000000000001001",
+        L"CreateProcess " + H(0x1001),  L"CloseHandle " + H(0x1002),
+        L"CreateProcess " + H(0x2001),  L"CloseHandle " + H(0x2002),
+        L"Terminate " + H(0x1001) + L" 0",    L"CloseHandle " + H(0x1001),
     };
     EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events)));
     EXPECT_EQ(ViewerProcess, second);
@@ -194,7 +194,7 @@ TEST_F(HelpFileTest, OneViewerAtATime)
     g_fake.Events.clear();
     CloseHelpViewer();
     EXPECT_EQ(g_fake.Terminated, (std::vector<HANDLE>{first, second}));
-    EXPECT_EQ(Escaped(Join({L"Terminate 0000000000002001 0", L"CloseHandle 0000000000002001"})),
+    EXPECT_EQ(Escaped(Join({L"Terminate " + H(0x2001) + L" 0", L"CloseHandle " + H(0x2001)})),
               Escaped(Join(g_fake.Events)));
     EXPECT_EQ(ViewerProcess, nullptr);
 

@@ -3,8 +3,15 @@
 
 #include "fakeworld.h"
 #include "help/newhelp.h"
+#include "arch.h"
 
 #include <memory>
+
+// A fake handle as the fake viewer's event log prints it (%p: 8 or 16 digits).
+inline std::wstring H(unsigned long long value)
+{
+    return PointerTextW(value);
+}
 
 class HelpTest : public SysTest {
 protected:

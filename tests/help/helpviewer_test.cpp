@@ -7,16 +7,16 @@ namespace {
 
 HANDLE const kProcess = reinterpret_cast<HANDLE>(0x5001);
 
-const wchar_t kIdle[] = L"WaitForInputIdle 0000000000005001 8000";
-const wchar_t kTabToSearch[] = L"Post 0000000000000110 TCM_SETCURFOCUS 1 0";
+const std::wstring kIdle = L"WaitForInputIdle " + H(0x5001) + L" 8000";
+const std::wstring kTabToSearch = L"Post " + H(0x110) + L" TCM_SETCURFOCUS 1 0";
 
 std::vector<std::wstring> Pressed(const std::wstring &text)
 {
     return {
-        L"Send 0000000000000120 WM_SETTEXT 0 [" + text + L"]",
+        L"Send " + H(0x120) + L" WM_SETTEXT 0 [" + text + L"]",
         L"Sleep 20",
-        L"Send 0000000000000130 WM_LBUTTONDOWN 1 0",
-        L"Send 0000000000000130 WM_LBUTTONUP 0 0",
+        L"Send " + H(0x130) + L" WM_LBUTTONDOWN 1 0",
+        L"Send " + H(0x130) + L" WM_LBUTTONUP 0 0",
     };
 }
 
@@ -164,7 +164,7 @@ TEST_F(ViewerTest, SearchOnlyOnTheSearchTabWithAText)
         InstallFakes();
         AddViewerWindows();
         EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, c.tab, kProcess, c.text), 0) << "tab " << c.tab;
-        std::wstring post = L"Post 0000000000000110 TCM_SETCURFOCUS " + std::to_wstring(c.tab) + L" 0";
+        std::wstring post = L"Post " + H(0x110) + L" TCM_SETCURFOCUS " + std::to_wstring(c.tab) + L" 0";
         std::vector<std::wstring> expected = {kIdle, L"EnumWindows", post};
         if (c.searches)
             expected = Concat(expected, Pressed(c.text));

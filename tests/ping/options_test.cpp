@@ -241,7 +241,7 @@ TEST_F(PingOptionsTest, UsageAndVersion)
     ClearCaptured();
     wcscpy(line, L"-?? /Bogus");
     EXPECT_EQ(sonaro(line), 0);
-    EXPECT_WTEXT(std::wstring(UsageText) + L"\r\n\t\t\t\tSonaro  1.0.3.1 (" SONARO_ARCH_TAG L")\r\n",
+    EXPECT_WTEXT(std::wstring(UsageText) + L"\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH_W L")\r\n",
                  CapturedOut());
 
     EXPECT_EQ(sonaro(nullptr), -1);

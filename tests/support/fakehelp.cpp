@@ -1,6 +1,8 @@
 // fakehelp.cpp - the fakes behind the help tests: files, hh.exe and its windows.
 #include "fakehelp.h"
 
+#include "arch.h"
+
 #include <commctrl.h>
 #include <algorithm>
 
@@ -13,10 +15,7 @@ static bool Contains(const std::vector<std::wstring> &list, const wchar_t *path)
 
 static std::wstring Hex(const void *value)
 {
-    wchar_t text[32];
-    _snwprintf(text, 32, L"%p", value);
-    text[31] = 0;
-    return text;
+    return PointerTextW(reinterpret_cast<uintptr_t>(value));
 }
 
 static std::wstring Num(unsigned long long value)

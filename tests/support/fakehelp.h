@@ -7,7 +7,7 @@
 #include <vector>
 
 // Paths as the plugin sees them after expansion and true-name resolution.
-#define FAKE_MODULE L"C:\\plug\\Sonaro-x64.dll"
+#define FAKE_MODULE L"C:\\plug\\" PLUGIN_DLL_NAME_W
 #define FAKE_BESIDE_DLL L"C:\\plug\\Sonaro.chm"
 #define FAKE_DLL_HELP L"C:\\plug\\Help\\Sonaro.chm"
 #define FAKE_VIEWER L"C:\\windows\\hh.exe"

@@ -11,17 +11,13 @@
 
 #include <windows.h>
 
+#include "arch.h"
+
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-// The platform tag of this build, as the version report shows it.
-#ifdef _WIN64
-#define ARCH "x64"
-#else
-#define ARCH "x86"
-#endif
 
 struct ShellResult {
     bool started = false;  // false: hostshell.exe could not be started

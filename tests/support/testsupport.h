@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sys/syscalls.h"
+#include "arch.h"
 #include "host/takecmd/hostcontrol.h"
 
 // Restores the system-call table and the stand-in host's state (HostReset)
