@@ -12,7 +12,7 @@
 #include "sys/icmplayout.h"
 #include "ping/pingoptions.h"
 #include "resolve/netentries.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
 
 #include <algorithm>
 #include <stdio.h>

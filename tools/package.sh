@@ -15,7 +15,8 @@ done
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$x86/Sonaro-x86.dll" "$x64/Sonaro-x64.dll" "$x64/Sonaro.chm" "$stage/"
-sed 's/$/\r/' "$here/release/ReadMe.txt" >"$stage/ReadMe.txt"
+version=$(bash "$here/version.sh")
+sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$here/release/ReadMe.txt.in" >"$stage/ReadMe.txt"
 mkdir -p "$(dirname "$zip")"
 zip=$(cd "$(dirname "$zip")" && pwd)/$(basename "$zip")
 rm -f "$zip"

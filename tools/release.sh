@@ -8,8 +8,7 @@ for preset in x86 x64; do
     cmake --preset $preset >/dev/null
     cmake --build --preset $preset --target Sonaro sonaro_help >/dev/null
 done
-# The plugin's version: the first three numbers of the project's.
-version=$(sed -n 's/^project(Sonaro VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
+version=$(bash tools/version.sh)
 zip=dist/Sonaro-$version.zip
 bash tools/package.sh build/x86/bin build/x64/bin "$zip"
 echo "$zip"

@@ -1,6 +1,6 @@
 // parseargs.cpp - the argument tokenizer and number reader.
 #include "args/parseargs.h"
-#include "base/plugin.h"
+#include "base/errorreport.h"
 #include "base/hostapi.h"
 
 #include <errno.h>
@@ -132,8 +132,13 @@ void UpperCaseArgument(int index)
     if (index < 0 || index >= MAX_ARGS || ArgTable.Argument[index] == nullptr)
         return;
     wchar_t *argument = ArgTable.Argument[index];
-    size_t room = static_cast<size_t>(&ArgTable.Store[MAX_ARG_LEN] - argument);
-    size_t length = wcsnlen(argument, room);
-    for (size_t i = 0; i < length; i++)
-        argument[i] = towupper(argument[i]);
+    UpperCaseToken(argument, static_cast<size_t>(&ArgTable.Store[MAX_ARG_LEN] - argument));
+}
+
+void UpperCaseToken(wchar_t *token, size_t capacity)
+{
+    if (token == nullptr)
+        return;
+    for (size_t i = 0; i < capacity && token[i] != 0; i++)
+        token[i] = towupper(token[i]);
 }

@@ -32,6 +32,9 @@ extern ArgTableRecord ArgTable;
 int ParseArgs(unsigned flags, const wchar_t *text);
 int ParseNumber(const wchar_t *text, const wchar_t **end, DWORD *value);
 bool IsValueSeparator(wchar_t c);
-// Upper-cases one argument in place for a message, bounded by its own
-// characters (never past the store).
+// Messages quote the user's offending token in upper case.  UpperCaseToken
+// folds a text in place up to its terminator or `capacity` characters;
+// UpperCaseArgument does it to one argument of the table, never past the
+// store.
+void UpperCaseToken(wchar_t *token, size_t capacity);
 void UpperCaseArgument(int index);

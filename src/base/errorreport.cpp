@@ -1,6 +1,7 @@
-// errorprefix.cpp - the prefix every error message of the plugin begins with.
+// errorreport.cpp - the prefix every error message of the plugin begins with.
 #include "base/errorreport.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "sys/syscalls.h"
 
 #include <string.h>
 

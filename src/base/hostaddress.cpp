@@ -1,6 +1,8 @@
-// hostaddress.cpp - the text of a socket address.
+// hostaddress.cpp - the text of a socket address, and the test for a dotted IPv4 address.
 #include "base/hostaddress.h"
 #include "sys/syscalls.h"
+
+#include <string.h>
 
 int FormatHostAddress(const HostAddress *address, wchar_t *text, DWORD capacity)
 {
@@ -24,4 +26,17 @@ int FormatIPv4(DWORD address, wchar_t *buffer)
     wsprintfW(buffer, L"%u.%u.%u.%u", address & 0xFF, (address >> 8) & 0xFF,
               (address >> 16) & 0xFF, (address >> 24) & 0xFF);
     return 0;
+}
+
+bool IsDottedIPv4(const wchar_t *text)
+{
+    if (text == nullptr || text[0] == 0)
+        return false;
+    char narrow[1024];
+    memset(narrow, 0, sizeof narrow);
+    if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr) == 0)
+        return false;
+    narrow[sizeof narrow - 1] = 0;
+    unsigned long value = SYS(inet_addr)(narrow);
+    return value != 0 && value != INADDR_NONE;
 }

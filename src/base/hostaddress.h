@@ -25,3 +25,7 @@ int FormatHostAddress(const HostAddress *address, wchar_t *text, DWORD capacity)
 // "%u.%u.%u.%u" from the address bytes in memory order; 0, or -1 without
 // a buffer.  The buffer holds at least 16 characters.
 int FormatIPv4(DWORD address, wchar_t *buffer);
+
+// True for text that inet_addr reads as an address other than 0 and
+// 255.255.255.255.
+bool IsDottedIPv4(const wchar_t *text);

@@ -1,5 +1,5 @@
 // hostbuffer.cpp - keeping every read of a host buffer inside it.
-#include "base/plugin.h"
+#include "base/hostbuffer.h"
 
 #include <string.h>
 

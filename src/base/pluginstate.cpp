@@ -1,5 +1,5 @@
 // pluginstate.cpp - the plugin-wide state, one instance per process.
-#include "base/plugin.h"
+#include "base/pluginstate.h"
 
 HMODULE PluginModule;
 HMIDIOUT MidiOut;

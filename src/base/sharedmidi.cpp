@@ -3,7 +3,8 @@
 // The record holds the handle as a 32-bit number.  A 64-bit handle that does
 // not fit is never published: that plugin opens and closes its own device.
 #include "base/sharedmidi.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 #include "base/settings.h"
 #include "base/regvalue.h"
 

@@ -1,5 +1,6 @@
 // usagetexts.cpp - the commands' usage texts and the version line.
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/usagetexts.h"
 #include "base/hostapi.h"
 
 const wchar_t SonaroUsageText[] =

@@ -1,7 +1,8 @@
 // listbreak.cpp - Control-C during list output: the handler, its flag and the echo.
 #include "console/conlist.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 
 // Each entry keeps its index as background and picks a foreground that
 // stands out on it.

@@ -2,7 +2,7 @@
 #include "console/conlist.h"
 #include "args/parseargs.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/errorreport.h"
 
 #include <wctype.h>
 
@@ -19,9 +19,7 @@ static bool IsDigit(wchar_t c)
 // Messages show the token as the user typed it, in upper case.
 static int RefuseToken(wchar_t *token, const wchar_t *format)
 {
-    size_t length = wcsnlen(token, MAX_ARG_LEN);
-    for (size_t i = 0; i < length; i++)
-        token[i] = towupper(token[i]);
+    UpperCaseToken(token, MAX_ARG_LEN);
     ReportError(format, token);
     return 1;
 }

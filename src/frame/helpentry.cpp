@@ -1,6 +1,8 @@
 // helpentry.cpp - the host's Help entry: the help page of one of the plugin's names.
-#include "frame/plugin.h"
+#include "frame/entries.h"
 #include "help/newhelp.h"
+#include "base/hostbuffer.h"
+#include "base/identity.h"
 
 #include <string.h>
 

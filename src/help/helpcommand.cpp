@@ -1,7 +1,11 @@
 // helpcommand.cpp - the SONAROHELP command: options, topic and search text.
 #include "help/helpcommand.h"
 #include "help/newhelp.h"
+#include "args/parseargs.h"
 #include "base/hostapi.h"
+#include "base/errorreport.h"
+#include "base/usagetexts.h"
+#include "base/identity.h"
 
 #include <string.h>
 #include <wctype.h>
@@ -67,8 +71,7 @@ static void PrintHelpModuleLine(void)
 
 static int UnknownOption(wchar_t *token)
 {
-    for (wchar_t *p = token; *p != 0; p++)
-        *p = towupper(*p);
+    UpperCaseToken(token, TOKEN_CHARS);
     ReportError(L"Unknown option: \"%s\"\r\n", token);
     return 1;
 }

@@ -1,7 +1,8 @@
 // helpcommand.h - the SONAROHELP command, and the version report.
 #pragma once
 
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "sys/winhdr.h"
 
 // Module versions of the version report (narrow texts of the build).
 #define NEWHELP_VERSION "1.0.8.14"

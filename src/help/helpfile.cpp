@@ -1,7 +1,10 @@
 // helpfile.cpp - finding Sonaro.chm among its places and starting the viewer on it.
 #include "help/newhelp.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 #include "base/hostapi.h"
+#include "args/parseargs.h"
 
 #include <string.h>
 #include <wctype.h>
@@ -149,8 +152,7 @@ static void ShowMissingHelpFile(void)
 {
     wchar_t upperName[64];
     CopyText(upperName, 64, SONARO_NAME);
-    for (wchar_t *p = upperName; *p; p++)
-        *p = towupper(*p);
+    UpperCaseToken(upperName, 64);
 
     wchar_t windowsDir[MAX_PATH + 1];
     memset(windowsDir, 0, sizeof windowsDir);

@@ -5,7 +5,9 @@
 #include "console/conlist.h"
 #include "console/highlight.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/usagetexts.h"
+#include "base/errorreport.h"
 #include "sys/syscalls.h"
 
 #include <string.h>

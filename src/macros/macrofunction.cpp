@@ -2,17 +2,14 @@
 #include "macros/macrostore.h"
 #include "args/parseargs.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/hostbuffer.h"
+#include "base/errorreport.h"
 
 #include <string.h>
 #include <wctype.h>
 
 
-static void UpperCaseText(wchar_t *text)
-{
-    for (; *text != 0; text++)
-        *text = towupper(*text);
-}
 
 SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
 {
@@ -28,7 +25,7 @@ SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
 
     if (iswalpha(*rest)) {
         if (!IsValidMacroName(rest)) {
-            UpperCaseText(rest);
+            UpperCaseToken(rest, FUNCTION_BUFFER_CAPACITY);
             ReportError(L"Bad macro name: \"#%s\"\r\n", rest);
             return -1;
         }
@@ -36,7 +33,7 @@ SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
         static wchar_t name[FUNCTION_BUFFER_CAPACITY];
         wcsncpy(name, rest, FUNCTION_BUFFER_CAPACITY - 1);
         name[FUNCTION_BUFFER_CAPACITY - 1] = 0;
-        UpperCaseText(name);
+        UpperCaseToken(name, FUNCTION_BUFFER_CAPACITY);
         buffer[0] = 0;
         LookupNamedMacro(name, buffer);
         return 0;
@@ -54,7 +51,7 @@ SONARO_EXPORT int WINAPI f_sonaromacro(wchar_t *buffer)
         return 0;
     }
 
-    UpperCaseText(buffer);
+    UpperCaseToken(buffer, FUNCTION_BUFFER_CAPACITY);
     ReportError(L"Bad macro number: \"%s\"\r\n", buffer);
     return -1;
 }

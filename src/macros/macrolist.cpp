@@ -4,7 +4,7 @@
 #include "args/parseargs.h"
 #include "console/conlist.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/errorreport.h"
 #include "base/settings.h"
 #include "base/regvalue.h"
 #include "sys/syscalls.h"

@@ -100,12 +100,7 @@ int LookupNamedMacro(const wchar_t *name, wchar_t *output)
 static bool IsReservedName(const wchar_t *name)
 {
     for (int i = 0; i < NETWORK_KEYWORD_COUNT; i++) {
-        const wchar_t *keyword = NetworkKeywords[i] + 1;
-        if (_wcsicmp(name, keyword) == 0)
-            return true;
-        size_t length = wcslen(keyword);
-        if (_wcsnicmp(name, keyword, length) == 0 && name[length] >= L'1' &&
-            name[length] <= L'9' && name[length + 1] == 0)
+        if (MatchKeyword(NetworkKeywords[i] + 1, name) != 0)
             return true;
     }
     return false;

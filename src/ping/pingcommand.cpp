@@ -2,7 +2,8 @@
 #include "ping/pingoptions.h"
 #include "ping/echorun.h"
 #include "ping/interrupt.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/pluginstate.h"
 #include "base/sharedmidi.h"
 #include "console/conlist.h"
 

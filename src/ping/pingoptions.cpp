@@ -1,7 +1,8 @@
 // pingoptions.cpp - SONARO's settings, defaults and command-line options.
 #include "ping/pingoptions.h"
 #include "icmp/icmpecho.h"
-#include "base/plugin.h"
+#include "base/usagetexts.h"
+#include "base/errorreport.h"
 #include "base/hostapi.h"
 #include "base/settings.h"
 #include "base/sharedmidi.h"

@@ -1,7 +1,8 @@
 // pingoptions.h - the options of one SONARO call and the run's plugin-wide flags.
 #pragma once
 
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "sys/winhdr.h"
 #include "args/parseargs.h"
 #include "sound/noteplayer.h"
 

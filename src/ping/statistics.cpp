@@ -1,6 +1,7 @@
 // statistics.cpp - the statistics block and the five result variables.
 #include "ping/statistics.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/hostbuffer.h"
 #include "base/hostapi.h"
 
 #include <string.h>

@@ -1,7 +1,8 @@
 // statistics.h - the tallies of the host being pinged and their report.
 #pragma once
 
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "sys/winhdr.h"
 
 struct PingStatsRecord {
     DWORD Received;   // echoes with a reply of any status

@@ -3,7 +3,9 @@
 #include "resolve/netentries.h"
 #include "args/parseargs.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/hostbuffer.h"
+#include "base/errorreport.h"
 
 #include <string.h>
 #include <wctype.h>

@@ -1,7 +1,8 @@
 // netentries.h - the variable functions of host resolution and network information.
 #pragma once
 
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "sys/winhdr.h"
 
 SONARO_EXPORT int WINAPI f_lookuphost(wchar_t *buffer);
 SONARO_EXPORT int WINAPI f_pingdns(wchar_t *buffer);

@@ -4,7 +4,9 @@
 #include "icmp/icmpecho.h"
 #include "args/parseargs.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "base/hostbuffer.h"
+#include "base/errorreport.h"
 #include "sys/syscalls.h"
 
 #include <string.h>

@@ -14,6 +14,3 @@ int ResolveHost(const wchar_t *hostText, HostAddress *address,
 // 0 with the host name in name (capacity characters, at most 1025 used); 1
 // when none was found or the family is unknown; -1 for a null argument.
 int ReverseLookup(const HostAddress *address, wchar_t *name, DWORD capacity);
-// True for text that inet_addr reads as an address other than 0 and
-// 255.255.255.255.
-bool IsDottedIPv4(const wchar_t *text);

@@ -1,4 +1,4 @@
-// reverselookup.cpp - the name of an address, and the test for a dotted IPv4 address.
+// reverselookup.cpp - the name of an address.
 #include "resolve/resolve.h"
 #include "sys/syscalls.h"
 
@@ -22,17 +22,4 @@ int ReverseLookup(const HostAddress *address, wchar_t *name, DWORD capacity)
     wcsncpy(name, found, capacity - 1);
     name[capacity - 1] = 0;
     return 0;
-}
-
-bool IsDottedIPv4(const wchar_t *text)
-{
-    if (text == nullptr || text[0] == 0)
-        return false;
-    char narrow[1024];
-    memset(narrow, 0, sizeof narrow);
-    if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr) == 0)
-        return false;
-    narrow[sizeof narrow - 1] = 0;
-    unsigned long value = SYS(inet_addr)(narrow);
-    return value != 0 && value != INADDR_NONE;
 }

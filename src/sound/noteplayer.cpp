@@ -1,7 +1,8 @@
 // noteplayer.cpp - General MIDI short messages for replies, failures and the end of a run.
 #include "sound/noteplayer.h"
 #include "sound/soundvol.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 
 #define ALL_NOTES_OFF 123
 

@@ -1,6 +1,7 @@
 // soundvol.cpp - master volume through the wave mixer or the audio endpoint.
 #include "sound/soundvol.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 
 #include <mmdeviceapi.h>
 #include <endpointvolume.h>

@@ -1,7 +1,7 @@
 // EchoControlC: the echo colour on each background, and a console it cannot read.
 #include "fakeworld.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
 
 using EchoTest = ConsoleTest;
 

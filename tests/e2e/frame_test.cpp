@@ -8,7 +8,7 @@
 
 namespace {
 
-const char LoadMessage[] = "Sonaro v1.0.3 loaded.\r\n";
+const char LoadMessage[] = "Sonaro v" SONARO_VERSION_TEXT " loaded.\r\n";
 
 class RealPlugin : public ::testing::Test {
 protected:

@@ -13,7 +13,7 @@
 
 namespace {
 
-const char LoadMessage[] = "Sonaro v1.0.3 loaded.\r\n";
+const char LoadMessage[] = "Sonaro v" SONARO_VERSION_TEXT " loaded.\r\n";
 
 bool PluginIncomplete(std::string *why)
 {
@@ -43,7 +43,7 @@ TEST_F(HelpCommand, VersionReport)
     EXPECT_BYTES("", r.err);
     ASSERT_EQ(r.out.rfind(LoadMessage, 0), 0u) << ShowBytes(r.out);
     std::string report = r.out.substr(sizeof LoadMessage - 1);
-    std::regex first("Sonaro plugin  1\\.0\\.3\\.1  20[1-9][0-9]-[01][0-9]-[0-3][0-9] "
+    std::regex first("Sonaro plugin  " SONARO_FULL_VERSION_TEXT "  20[1-9][0-9]-[01][0-9]-[0-3][0-9] "
                      "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]  \\(" ARCH "\\)\r\n\n");
     std::smatch match;
     ASSERT_TRUE(std::regex_search(report, match, first, std::regex_constants::match_continuous))
@@ -72,7 +72,7 @@ TEST_F(HelpCommand, UsageErrorsAndQuitWithoutViewer)
     } cases[] = {
         {L"sonarohelp /?", 0, usage, ""},
         {L"sonarohelp /??", 0,
-         std::string(usage) + "\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH ")\r\n\t\t\t\tNewHelp  1.0.8.14\r\n", ""},
+         std::string(usage) + "\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH ")\r\n\t\t\t\tNewHelp  1.0.8.14\r\n", ""},
         {L"sonarohelp /x", 1, "", "Sonaro plugin: Unknown option: \"/X\"\r\n"},
         {L"sonarohelp /c: sonaro", 1, "", "Sonaro plugin: Unknown option: \"/C:\"\r\n"},
         {L"sonarohelp /q", 0, "", ""},

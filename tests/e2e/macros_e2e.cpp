@@ -248,7 +248,7 @@ TEST_F(Macros, Options)
     // The usage text ends the command: changes before it stay, later
     // arguments are not looked at.
     EXPECT_BYTES(usage, Listing(L"sonaromacro #4=four /? #5=five /x"));
-    EXPECT_BYTES(usage + "\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH ")\r\n", Listing(L"sonaromacro -??"));
+    EXPECT_BYTES(usage + "\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH ")\r\n", Listing(L"sonaromacro -??"));
     EXPECT_BYTES("#1 = one\r\n#4 = four\r\n\r\n   2 macros defined.\r\n",
                  Listing(L"sonaromacro"));
 }

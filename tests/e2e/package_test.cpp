@@ -116,11 +116,11 @@ TEST_F(Package, LoadsWithUsageAndVersionReport)
                                WithNoMidi());
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_BYTES("", r.err);
-    const std::string load = "Sonaro v1.0.3 loaded.\r\n";
+    const std::string load = "Sonaro v" SONARO_VERSION_TEXT " loaded.\r\n";
     ASSERT_EQ(r.out.rfind(load, 0), 0u) << ShowBytes(r.out);
     const std::string syntax = "SONARO /4 /6 /A /C /D /F /I:n /L:n /N:n /Q /T /W:n hostname  ";
     EXPECT_EQ(r.out.find(syntax), load.size()) << ShowBytes(r.out);
-    std::regex version("Sonaro plugin  1\\.0\\.3\\.1  [0-9-]+ [0-9:]+  \\(" ARCH "\\)\r\n");
+    std::regex version("Sonaro plugin  " SONARO_FULL_VERSION_TEXT "  [0-9-]+ [0-9:]+  \\(" ARCH "\\)\r\n");
     EXPECT_TRUE(std::regex_search(r.out, version)) << ShowBytes(r.out);
 }
 

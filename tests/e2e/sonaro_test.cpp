@@ -137,7 +137,7 @@ TEST(SonaroEndToEnd, UsageAndVersion)
 
     r = Shell({ L"sonaro 127.0.0.1 -??" });
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_BYTES(UsageText + "\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH ")\r\n", r.out);
+    EXPECT_BYTES(UsageText + "\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH ")\r\n", r.out);
 }
 
 TEST(SonaroEndToEnd, OptionErrorsEndTheCommandBeforeAnyEcho)

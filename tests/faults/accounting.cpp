@@ -9,7 +9,7 @@
 namespace faultsweep {
 
 SysTable inner;   // the entries the wrappers pass on to
-long liveBlocks;  // malloc/calloc results not yet freed
+long liveBlocks;  // malloc results not yet freed
 long openKeys;    // registry keys opened or created and not yet closed
 long liveLists;   // GetAddrInfoW lists not yet freed
 long winsockUp;   // WSAStartup successes not yet cleaned up
@@ -22,14 +22,6 @@ namespace {
 void *__cdecl CountMalloc(size_t size)
 {
     void *block = inner.malloc(size);
-    if (block != nullptr)
-        liveBlocks++;
-    return block;
-}
-
-void *__cdecl CountCalloc(size_t count, size_t size)
-{
-    void *block = inner.calloc(count, size);
     if (block != nullptr)
         liveBlocks++;
     return block;
@@ -137,7 +129,6 @@ void InstallAccounting(void)
     liveBlocks = openKeys = liveLists = winsockUp = liveRecords = pingHandler = listHandler = 0;
     inner = g_sys;
     g_sys.malloc = CountMalloc;
-    g_sys.calloc = CountCalloc;
     g_sys.free = CountFree;
     g_sys.RegOpenKeyExW = CountRegOpenKeyExW;
     g_sys.RegCreateKeyExW = CountRegCreateKeyExW;

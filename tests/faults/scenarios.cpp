@@ -3,8 +3,9 @@
 #include "sweep.h"
 
 #include "fakeworld.h"
-#include "frame/plugin.h"
-#include "base/plugin.h"
+#include "frame/entries.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 #include "ping/interrupt.h"
 #include "ping/pingoptions.h"
 #include "resolve/netentries.h"

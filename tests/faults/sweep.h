@@ -13,7 +13,7 @@ namespace faultsweep {
 // --- accounting.cpp -----------------------------------------------------------
 
 extern SysTable inner;   // the entries the wrappers pass on to
-extern long liveBlocks;  // malloc/calloc results not yet freed
+extern long liveBlocks;  // malloc results not yet freed
 extern long openKeys;    // registry keys opened or created and not yet closed
 extern long liveLists;   // GetAddrInfoW lists not yet freed
 extern long winsockUp;   // WSAStartup successes not yet cleaned up

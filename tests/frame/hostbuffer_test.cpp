@@ -5,11 +5,12 @@
 // end faults.
 #include "fakeworld.h"
 #include "guardpages.h"
-#include "frame/plugin.h"
+#include "frame/entries.h"
 #include "help/helpcommand.h"
 #include "help/newhelp.h"
 #include "ping/pingoptions.h"
 #include "resolve/netentries.h"
+#include "base/hostbuffer.h"
 
 #include <string>
 

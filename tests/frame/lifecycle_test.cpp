@@ -1,7 +1,9 @@
 // Load, unload, the description record and the usage entry.
 #include "testsupport.h"
-#include "frame/plugin.h"
+#include "frame/entries.h"
 #include "base/hostapi.h"
+#include "base/pluginstate.h"
+#include "base/usagetexts.h"
 
 #include <stdint.h>
 #include <string>
@@ -162,5 +164,5 @@ TEST_F(LifecycleTest, UsageDropsTheDescriptionLine)
 TEST_F(LifecycleTest, VersionLineNamesThePlatform)
 {
     PrintVersionLine();
-    EXPECT_WTEXT(std::wstring(L"\r\n\t\t\t\tSonaro  1.0.3.1 (") + ARCH_W + L")\r\n", CapturedOut());
+    EXPECT_WTEXT(std::wstring(L"\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (") + ARCH_W + L")\r\n", CapturedOut());
 }

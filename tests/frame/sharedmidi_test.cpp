@@ -1,6 +1,7 @@
 // The shared MIDI handle: the volatile record, counting and release.
 #include "testsupport.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 #include "base/sharedmidi.h"
 
 #include <stdint.h>

@@ -1,6 +1,6 @@
 // Two copies of the real plugin DLL in one process share the MIDI record.
 #include "testsupport.h"
-#include "frame/plugin.h"
+#include "frame/entries.h"
 
 #include <string>
 

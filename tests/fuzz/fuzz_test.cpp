@@ -11,13 +11,15 @@
 #include "sysfaults.h"
 #include "args/parseargs.h"
 #include "console/conlist.h"
-#include "frame/plugin.h"
+#include "frame/entries.h"
 #include "help/helpcommand.h"
 #include "help/newhelp.h"
 #include "ping/interrupt.h"
 #include "ping/pingoptions.h"
 #include "ping/statistics.h"
 #include "resolve/netentries.h"
+#include "base/hostbuffer.h"
+#include "base/pluginstate.h"
 
 #include <fcntl.h>
 #include <io.h>

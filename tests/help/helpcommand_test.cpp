@@ -2,7 +2,8 @@
 #include "helptest.h"
 
 #include "help/helpcommand.h"
-#include "frame/plugin.h"
+#include "frame/entries.h"
+#include "base/usagetexts.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -171,7 +172,7 @@ TEST_F(CommandTest, UsageAndHelpModuleLine)
     wchar_t more[] = L"/??";
     EXPECT_EQ(sonarohelp(more), 0);
     EXPECT_WTEXT(std::wstring(SonaroHelpUsageText) +
-                     L"\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH_W L")\r\n"
+                     L"\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH_W L")\r\n"
                      L"\t\t\t\tNewHelp  1.0.8.14\r\n",
                  CapturedOut());
     EXPECT_TRUE(g_fake.Launches.empty());
@@ -197,7 +198,7 @@ TEST_F(CommandTest, VersionReport)
 
     wchar_t line[] = L"/v ports";
     EXPECT_EQ(sonarohelp(line), 0);
-    EXPECT_WTEXT(L"Sonaro plugin  1.0.3.1  " + std::wstring(date) + L" " + time + L"  (" ARCH_W L")\r\n\n"
+    EXPECT_WTEXT(L"Sonaro plugin  " SONARO_FULL_VERSION_TEXT "  " + std::wstring(date) + L" " + time + L"  (" ARCH_W L")\r\n\n"
                  L"   NewHelp . . . . . . . . . 1.0.8.14\r\n"
                  L"   ParseArgs . . . . . . . . 1.0.3.0\r\n"
                  L"   ConList . . . . . . . . . 1.1.0.0\r\n"

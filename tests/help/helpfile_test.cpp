@@ -3,7 +3,7 @@
 #include "helptest.h"
 
 #include "help/newhelp.h"
-#include "frame/plugin.h"
+#include "frame/entries.h"
 
 namespace {
 

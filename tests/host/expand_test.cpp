@@ -2,7 +2,7 @@
 // as the plugin calls it (1024-character limit) and HostExpandLine as the
 // shell does (no limit).
 #include "testsupport.h"
-#include "base/plugin.h"
+#include "base/errorreport.h"
 
 #include <string.h>
 

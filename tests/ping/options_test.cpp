@@ -1,7 +1,7 @@
 // SONARO options: defaults, every accepted form, every error message.
 #include "fakeworld.h"
 #include "ping/pingoptions.h"
-#include "base/plugin.h"
+#include "base/identity.h"
 
 using fakeping::world;
 
@@ -241,7 +241,7 @@ TEST_F(PingOptionsTest, UsageAndVersion)
     ClearCaptured();
     wcscpy(line, L"-?? /Bogus");
     EXPECT_EQ(sonaro(line), 0);
-    EXPECT_WTEXT(std::wstring(UsageText) + L"\r\n\t\t\t\tSonaro  1.0.3.1 (" ARCH_W L")\r\n",
+    EXPECT_WTEXT(std::wstring(UsageText) + L"\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH_W L")\r\n",
                  CapturedOut());
 
     EXPECT_EQ(sonaro(nullptr), -1);

@@ -7,7 +7,7 @@
 #include "console/conlist.h"
 #include "console/highlight.h"
 #include "base/hostapi.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
 
 #include <wchar.h>
 

@@ -23,7 +23,8 @@ trap 'rm -rf "$work"; WINEPREFIX="$prefix" "$wineserver" -k >/dev/null 2>&1' EXI
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-zip=$work/Sonaro-1.0.3.zip
+version=$(bash "$source/tools/version.sh")
+zip=$work/Sonaro-$version.zip
 bash "$source/tools/package.sh" "$x86bin" "$x64bin" "$zip" || exit 1
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip") || exit 1
@@ -34,7 +35,8 @@ expected="./ReadMe.txt ./Sonaro-x64.dll ./Sonaro-x86.dll ./Sonaro.chm "
 cmp -s "$work/unpacked/Sonaro-x86.dll" "$x86bin/Sonaro-x86.dll" || fail "Sonaro-x86.dll differs from the build's"
 cmp -s "$work/unpacked/Sonaro-x64.dll" "$x64bin/Sonaro-x64.dll" || fail "Sonaro-x64.dll differs from the build's"
 readme=$work/unpacked/ReadMe.txt
-grep -q $'^Sonaro 1.0.3 - an audible ping for Take Command (TCC)\r$' "$readme" || fail "ReadMe.txt lacks its title line"
+grep -qxF "Sonaro $version - an audible ping for Take Command (TCC)"$'\r' "$readme" || fail "ReadMe.txt lacks its title line"
+grep -q '@VERSION@' "$readme" && fail "ReadMe.txt still holds its version placeholder"
 [ "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" ] || fail "ReadMe.txt lines do not all end in CR LF"
 for word in 'plugin /l' NoMidi Sonaro.chm Plugins; do
     grep -q "$word" "$readme" || fail "ReadMe.txt does not mention $word"

@@ -2,7 +2,8 @@
 #include "fakeworld.h"
 #include "sound/noteplayer.h"
 #include "ping/pingoptions.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 
 #include <vector>
 

@@ -1,7 +1,8 @@
 // System volume through a faked wave mixer and a faked audio endpoint.
 #include "testsupport.h"
 #include "sound/soundvol.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 
 #include <mmdeviceapi.h>
 #include <endpointvolume.h>

@@ -1,6 +1,7 @@
 // fakeconsole.cpp - the faked console entries behind ConsoleTest.
 #include "fakeconsole.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 
 FakeConsoleState Fake;
 const HANDLE FakeStdOut = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x5150));

@@ -3,7 +3,8 @@
 #include "ping/echorun.h"
 #include "ping/sendecho.h"
 #include "ping/interrupt.h"
-#include "base/plugin.h"
+#include "base/pluginstate.h"
+#include "sys/syscalls.h"
 #include "console/conlist.h"
 
 #include <string.h>

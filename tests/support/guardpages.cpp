@@ -62,16 +62,6 @@ void *__cdecl GuardedMalloc(size_t size)
     return block;
 }
 
-void *__cdecl GuardedCalloc(size_t count, size_t size)
-{
-    if (size != 0 && count > static_cast<size_t>(-1) / size)
-        return nullptr;
-    void *block = GuardedMalloc(count * size);
-    if (block != nullptr)
-        memset(block, 0, count * size);
-    return block;
-}
-
 void __cdecl GuardedFree(void *block)
 {
     if (block == nullptr)
@@ -97,7 +87,6 @@ void __cdecl GuardedFree(void *block)
 void InstallGuardedHeap(void)
 {
     g_sys.malloc = GuardedMalloc;
-    g_sys.calloc = GuardedCalloc;
     g_sys.free = GuardedFree;
 }
 

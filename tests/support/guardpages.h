@@ -10,7 +10,7 @@
 #include <stddef.h>
 #include <string>
 
-// malloc/calloc/free of the system-call table served from guard pages.
+// malloc/free of the system-call table served from guard pages.
 void InstallGuardedHeap(void);
 // Blocks handed out and not yet freed.
 long GuardedBlocksLive(void);

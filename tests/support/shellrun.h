@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "arch.h"
+#include "version.h"
 
 #include <optional>
 #include <string>

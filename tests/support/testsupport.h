@@ -7,6 +7,7 @@
 
 #include "sys/syscalls.h"
 #include "arch.h"
+#include "version.h"
 #include "host/takecmd/hostcontrol.h"
 
 // Restores the system-call table and the stand-in host's state (HostReset)

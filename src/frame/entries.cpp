@@ -1,9 +1,14 @@
-// plugin.cpp - the description record, load, unload and usage entries.
-#include "frame/plugin.h"
+// entries.cpp - the description record, load, unload and usage entries.
+#include "frame/entries.h"
+#include "base/pluginstate.h"
+#include "base/errorreport.h"
+#include "base/usagetexts.h"
+#include "sys/syscalls.h"
 #include "base/hostapi.h"
 #include "base/sharedmidi.h"
 #include "console/conlist.h"
 #include "help/newhelp.h"
+#include "base/identity.h"
 
 #include <string.h>
 

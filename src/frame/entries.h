@@ -1,7 +1,8 @@
-// plugin.h - the description record and the entries the host calls first.
+// entries.h - the description record and the entries the host calls first.
 #pragma once
 
-#include "base/plugin.h"
+#include "base/identity.h"
+#include "sys/winhdr.h"
 
 // The record GetPluginInfo hands to the host.  In a 32-bit process the nine
 // fields the plugin fills lie at offsets 0 to 32.
