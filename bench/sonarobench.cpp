@@ -56,7 +56,8 @@ struct EchoTimes {
     unsigned rtt;        // the round-trip time the reply reports
     double firstMidi;    // the note's first message (its note-off)
     double noteOn;       // 0: no note
-    double sleptAfter;   // in Sleep until the next echo (or the end)
+    double waitStart;    // the first Sleep after it begins (0: none)
+    double waitEnd;      // the last one ends
 };
 std::vector<EchoTimes> echoes;
 double allNotesOff;
@@ -78,7 +79,7 @@ DWORD WINAPI WatchedEcho(HANDLE handle, IPAddr to, LPVOID data, WORD size,
                          PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
                          DWORD timeout)
 {
-    EchoTimes times = { NowMs(), 0, 0, 0, 0, 0 };
+    EchoTimes times = { NowMs(), 0, 0, 0, 0, 0, 0 };
     DWORD result = g_sysDefault.IcmpSendEcho(handle, to, data, size, options, reply, replySize,
                                              timeout);
     times.end = NowMs();
@@ -95,8 +96,11 @@ void WINAPI WatchedSleep(DWORD ms)
 {
     double start = NowMs();
     g_sysDefault.Sleep(ms);
-    if (!echoes.empty())
-        echoes.back().sleptAfter += NowMs() - start;
+    if (echoes.empty())
+        return;
+    if (echoes.back().waitStart == 0)
+        echoes.back().waitStart = start;
+    echoes.back().waitEnd = NowMs();
 }
 
 MMRESULT WINAPI StampedMidi(HMIDIOUT, DWORD message)
@@ -201,7 +205,9 @@ void BenchRun(FILE *results, unsigned count)
             const EchoTimes &later = echoes[i + 1];
             if (e.noteOn != 0 && later.noteOn != 0)
                 heardErrors.push_back((later.noteOn - e.noteOn) - (wait + later.rtt));
-            overheads.push_back(next - e.end - e.sleptAfter);
+            // The wait, from its first sleep to its last, yields included.
+            double waited = e.waitStart == 0 ? 0.0 : e.waitEnd - e.waitStart;
+            overheads.push_back(next - e.end - waited);
         }
         if (e.noteOn != 0) {
             noteLags.push_back(e.noteOn - e.end);
