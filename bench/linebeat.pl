@@ -45,6 +45,16 @@ sub median {
     return $n % 2 ? $v[$n / 2] : ($v[$n / 2 - 1] + $v[$n / 2]) / 2;
 }
 
+# The nearest-rank percentile.
+sub percentile {
+    my ($p, @v) = @_;
+    @v = sort { $a <=> $b } @v;
+    return 0 unless @v;
+    my $rank = int($p / 100 * @v + 0.999999);
+    $rank = 1 if $rank < 1;
+    return $v[$rank - 1];
+}
+
 my @errors;
 for my $i (1 .. $#replies) {
     my $beat = $replies[$i][0] - $replies[$i - 1][0];
@@ -58,8 +68,10 @@ if (@errors) {
     my $max = (sort { $b <=> $a } @errors)[0];
     my $min = (sort { $a <=> $b } @errors)[0];
     printf "%s_beat_error_median_ms %.2f\n", $prefix, median(@errors);
+    printf "%s_beat_error_p90_ms %.2f\n", $prefix, percentile(90, @errors);
     printf "%s_beat_error_max_ms %.2f\n", $prefix, $max;
     printf "%s_beat_error_min_ms %.2f\n", $prefix, $min;
+    printf "%s_early_lines %d\n", $prefix, scalar(grep { $_ < -1 } @errors);
 }
 if (defined $header && defined $stats && $echoes > 0) {
     printf "%s_run_wall_ms %.1f\n", $prefix, $stats - $header;

@@ -5,20 +5,26 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset x64 >/dev/null
-cmake --build --preset x64 --target sonarobench Sonaro hostshell >/dev/null
+cmake --build --preset x64 --target sonarobench pacingsim Sonaro hostshell >/dev/null
 cmake --preset x86 >/dev/null
-cmake --build --preset x86 --target sonarobench Sonaro hostshell >/dev/null
+cmake --build --preset x86 --target sonarobench pacingsim Sonaro hostshell >/dev/null
+# The long runs' sections of the last docs/bench.md stay when they have not
+# been run here.
+previous=$(cat docs/bench.md 2>/dev/null || true)
 
 # Each DLL by the benchmark program of its own architecture: once in a
-# pseudo-terminal, so that the plugin finds a console as it does in TCC, and
-# once without one (as in a pipe) for the load time alone.
+# pseudo-terminal, so that the plugin finds a console as it does in TCC and
+# the run's lines go to it, and once without one (as in a pipe) for the load
+# time alone.  Then the pacing on a simulated Windows clock.
 plugin_figures() {
     local arch=$1
-    rm -f "build/$arch/bench-results.txt" "build/$arch/bench-noconsole.txt"
-    script -qec "env NoMidi=1 NOLOADMSG=1 build/$arch/wine-run build/$arch/bin/sonarobench.exe build/$arch/bench-results.txt 20 >/dev/null" \
+    rm -f "build/$arch/bench-results.txt" "build/$arch/bench-noconsole.txt" "build/$arch/sim-results.txt"
+    script -qec "env NoMidi=1 NOLOADMSG=1 build/$arch/wine-run build/$arch/bin/sonarobench.exe build/$arch/bench-results.txt 20" \
         /dev/null >/dev/null 2>&1 </dev/null
     NoMidi=1 NOLOADMSG=1 build/$arch/wine-run build/$arch/bin/sonarobench.exe \
-        "build/$arch/bench-noconsole.txt" 2 >/dev/null
+        "build/$arch/bench-noconsole.txt" 20 >/dev/null
+    NoMidi=1 NOLOADMSG=1 build/$arch/wine-run build/$arch/bin/pacingsim.exe \
+        "build/$arch/sim-results.txt" 20 20 >/dev/null
 }
 results=build/x64/bench-results.txt
 plain=build/x64/bench-noconsole.txt
@@ -27,7 +33,7 @@ if why=$(build/x86/wine-run --check build/x86/bin/sonarobench.exe 2>&1); then
     plugin_figures x86
     x86_reason=
 else
-    rm -f build/x86/bench-results.txt build/x86/bench-noconsole.txt
+    rm -f build/x86/bench-results.txt build/x86/bench-noconsole.txt build/x86/sim-results.txt
     x86_reason=${why#SKIPPED: }
 fi
 
@@ -63,6 +69,18 @@ met() {
 # Run time over its ideal, in per cent.
 over() { awk -v w="$1" -v i="$2" 'BEGIN { if (i > 0) printf "%+.2f", (w / i - 1) * 100 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b }'; }
+# How early, as a positive number (a figure below zero is early).
+early() { awk -v v="$1" 'BEGIN { if (v != "") printf "%.2f", -v }'; }
+# Median (90th percentile, max, min) of one spread of figures.
+spread() {
+    local k=$1 f=$2
+    echo "$(value ${k}_median_ms "$f") ms ($(value ${k}_p90_ms "$f") / $(value ${k}_max_ms "$f") / $(value ${k}_min_ms "$f") ms)"
+}
+# A section of the previous docs/bench.md, from its heading to the next one.
+previous_section() {
+    printf '%s\n' "$previous" | awk -v h="$1" \
+        'index($0, h) == 1 { on = 1; print; next } on && /^## / { exit } on { print }'
+}
 
 wine_version=$("${SONARO_WINE64:-/usr/lib/wine/wine64}" --version 2>/dev/null || echo "Wine, version unknown")
 load=$(cut -d' ' -f1 /proc/loadavg)
@@ -77,8 +95,8 @@ peer_rows() {
     fi
     local sw=$(value ${a}_sonaro_run_wall_ms) si=$(value ${a}_sonaro_run_ideal_ms)
     local pw=$(value ${a}_ping_run_wall_ms) pi=$(value ${a}_ping_run_ideal_ms)
-    echo "| $a: beat error, median (max) | \`sonaro\` $(value ${a}_sonaro_beat_error_median_ms) ms ($(value ${a}_sonaro_beat_error_max_ms) ms); \`ping.exe\` $(value ${a}_ping_beat_error_median_ms) ms ($(value ${a}_ping_beat_error_max_ms) ms) | median ≤ 2 ms, max ≤ 16 ms (this view adds each echo call's own time, for both) | $(met "$(value ${a}_sonaro_beat_error_median_ms)" 2 "$(value ${a}_sonaro_beat_error_max_ms)" 16) |"
-    echo "| $a: whole run, header to statistics, against its ideal | \`sonaro\` $sw ms against $si ms ($(over "$sw" "$si") %); \`ping.exe\` $pw ms against $pi ms ($(over "$pw" "$pi") %) | within 1 % | $(met "$(over "$sw" "$si" | tr -d +-)" 1) |"
+    echo "| $a: line beat error, median (90th percentile / max / min) | \`sonaro\` $(spread ${a}_sonaro_beat_error "$results"); \`ping.exe\` $(spread ${a}_ping_beat_error "$results") | median no worse than \`ping.exe\`'s, no line more than 1 ms early (this view adds each echo call's own time, for both) | $(met "$(value ${a}_sonaro_beat_error_median_ms)" "$(value ${a}_ping_beat_error_median_ms)" "$(early "$(value ${a}_sonaro_beat_error_min_ms)")" 1) |"
+    echo "| $a: whole run, header to statistics, against its ideal | \`sonaro\` $sw ms against $si ms ($(over "$sw" "$si") %); \`ping.exe\` $pw ms against $pi ms ($(over "$pw" "$pi") %) | within 0.5 % | $(met "$(over "$sw" "$si" | tr -d +-)" 0.5) |"
 }
 
 # The table of one DLL's own figures (build/ARCH/bench-results.txt), or why
@@ -95,16 +113,27 @@ plugin_table() {
         echo "Size of Sonaro-$a.dll as built (linked without symbols): $(size_kb build/$a/bin/Sonaro-$a.dll) KB (target: under 300 KB)."
         return
     fi
-    local run_over wall_ratio
+    local run_over wall_ratio sim=build/$a/sim-results.txt
     run_over=$(over "$(value run_wall_ms "$r")" "$(value run_ideal_ms "$r")")
     wall_ratio=$(ratio "$(value pingtime_wall_median_ms "$r")" "$(value bare_wall_median_ms "$r")")
+    local steps
+    steps=$(tr -d '\r' <"$r" | awk -v q='`' '$1 ~ /^report_step_/ {
+        sub(/^report_step_/, "", $1); printf "%s%s × %s%s%s %s ms", sep, $2, q, $1, q, $4; sep = ", " }')
     cat <<ROWS
 | What | Measured | Target | |
 |---|---|---|---|
-| Pacing: beat error of \`sonaro /n:20 /z:250 127.0.0.1\`, median (max) | $(value beat_error_median_ms "$r") ms ($(value beat_error_max_ms "$r") ms) | median ≤ 2 ms, max ≤ 16 ms (one timer tick) | $(met "$(value beat_error_median_ms "$r")" 2 "$(value beat_error_max_ms "$r")" 16) |
-| Pacing: whole run against 20 × (echo time + 250 ms) | $(value run_wall_ms "$r") ms against $(value run_ideal_ms "$r") ms ($run_over %) | within 1 % | $(met "$(echo "$run_over" | tr -d +-)" 1) |
+| Beat as heard: note-on to note-on of \`sonaro /n:20 /z:250 127.0.0.1\` against the wait plus the later echo's reported time, median (90th percentile / max / min) | $(spread heard_beat_error "$r") | median ≤ 1.5 ms, 90th percentile ≤ 3 ms, no note more than 1 ms early | $(met "$(value heard_beat_error_median_ms "$r")" 1.5 "$(value heard_beat_error_p90_ms "$r")" 3 "$(early "$(value heard_beat_error_min_ms "$r")")" 1) |
+| Pacing: one echo's start to the next against the echo's own time plus 250 ms, median (90th percentile / max / min) | $(spread beat_error "$r") | median ≤ 2 ms, max ≤ 16 ms (one timer tick) | $(met "$(value beat_error_median_ms "$r")" 2 "$(value beat_error_max_ms "$r")" 16) |
+| Whole run: the first echo to the end of the closing pause, against the echoes' time + 19 × 250 ms + 1750 ms | $(value run_wall_ms "$r") ms against $(value run_ideal_ms "$r") ms ($run_over %) | within 0.5 % | $(met "$(echo "$run_over" | tr -d +-)" 0.5) |
 | of which set-up before the first echo (options, resolution, handles, header) | $(value run_setup_ms "$r") ms | | |
-| Plugin time per echo outside the ICMP call and the waits | $(value overhead_median_ms "$r") ms median (max $(value overhead_max_ms "$r") ms) | under 0.2 ms | $(met "$(value overhead_median_ms "$r")" 0.2) |
+| From the echo call's return to its note-on (the report line, then the note) | $(value note_lag_median_ms "$r") ms median (max $(value note_lag_max_ms "$r") ms) | | |
+| of which, per echo, the calls between and the time up to the next (the host's writes count with the call before them) | $steps | | |
+| Simulated Windows clock (\`bench/pacingsim.cpp\`): beat error at the run's 1 ms timer resolution, median (90th percentile / max / min) | $(spread sim_fine_beat_error "$sim") over $(value sim_fine_beats "$sim") beats | median ≤ 1 ms | $(met "$(value sim_fine_beat_error_median_ms "$sim")" 1 "$(early "$(value sim_fine_beat_error_min_ms "$sim")")" 1) |
+| The same at Windows' default resolution (15.625 ms: the system refuses the request) | $(spread sim_default_beat_error "$sim") | | |
+| The closing pause's end after the last note, against 1750 ms: at 1 ms / at the default resolution, median (max / min) | $(value sim_fine_closing_error_median_ms "$sim") ms ($(value sim_fine_closing_error_max_ms "$sim") / $(value sim_fine_closing_error_min_ms "$sim") ms) / $(value sim_default_closing_error_median_ms "$sim") ms ($(value sim_default_closing_error_max_ms "$sim") / $(value sim_default_closing_error_min_ms "$sim") ms) | never early | $(met "$(early "$(value sim_fine_closing_error_min_ms "$sim")")" 0 "$(early "$(value sim_default_closing_error_min_ms "$sim")")" 0) |
+| Timer resolution requests of the simulated runs: granted and ended / refused, left in force | $(value sim_fine_period_begins "$sim") begun, $(value sim_fine_period_ends "$sim") ended / $(value sim_default_period_begins "$sim") begun, $(value sim_default_period_ends "$sim") ended; $(( $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") )) left | none left | $(met "$(( $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") ))" 0) |
+| Plugin time per echo outside the ICMP call and the wait, output not a console | $(value overhead_median_ms "$p") ms median (max $(value overhead_max_ms "$p") ms) | under 0.2 ms | $(met "$(value overhead_median_ms "$p")" 0.2) |
+| The same with the lines going to the console | $(value overhead_median_ms "$r") ms median (max $(value overhead_max_ms "$r") ms) | | |
 | of which the request's random data (64 \`rand_s\` values) | $(value random_fill_median_ms "$r") ms median | | |
 | \`@PINGTIME[127.0.0.1]\` against a bare \`IcmpSendEcho\` (64 bytes): reported round-trip times | $(value pingtime_rtt_mean_ms "$r") ms against $(value bare_rtt_mean_ms "$r") ms, ratio $(value rtt_ratio "$r"), difference $(value rtt_difference_ms "$r") ms (times reported in whole milliseconds; a ratio only from 1 ms on) | 1.0 within noise | |
 | The same, wall time per call (resolution and handle included for @PINGTIME) | $(value pingtime_wall_median_ms "$r") ms against $(value bare_wall_median_ms "$r") ms, ratio $wall_ratio | at most 1.5 | $(met "$wall_ratio" 1.5) |
@@ -120,7 +149,10 @@ ROWS
 # The soak figures (bench/soak.sh), when it has been run.
 soak_section() {
     local s=build/x64/soak-results.txt
-    [ -f "$s" ] || return 0
+    if [ ! -f "$s" ]; then
+        previous_section "## Long run of the real DLL"
+        return 0
+    fi
     cat <<SOAK
 ## Long run of the real DLL (\`bash bench/soak.sh\`, x64)
 
@@ -147,7 +179,10 @@ SOAK
 # The fuzzing campaign's figures (bench/fuzz.sh), when it has been run.
 fuzz_section() {
     local f=build/x64/fuzz-results.txt
-    [ -f "$f" ] || return 0
+    if [ ! -f "$f" ]; then
+        previous_section "## Fuzzing campaign"
+        return 0
+    fi
     cat <<FUZZ
 ## Fuzzing campaign (\`bash bench/fuzz.sh\`, x64, $(value fuzz_date "$f"))
 
@@ -198,11 +233,23 @@ $(fuzz_section)
 
 The plugin on its own (\`bench/sonarobench.cpp\`): the program links the
 plugin's code and watches a real run of \`sonaro /n:20 /z:250 127.0.0.1\`
-through the system-call table. Every \`IcmpSendEcho\` and every \`Sleep\` is
-timed where it happens; a beat is the time from one echo's start to the
-next, its ideal is that echo's own time plus 250 ms. The time per echo is
+through the system-call table, in a pseudo-terminal whose console gets the
+run's lines. Every \`IcmpSendEcho\` and every \`Sleep\` is timed where it
+happens, and the run is given a MIDI handle of its own whose messages are
+stamped as they are sent (no device is behind it). As heard, a beat is the
+time from one note-on to the next, its ideal the wait plus the round-trip
+time the later echo reports (whole milliseconds: the echo call's own time
+beyond them counts as error, about half a millisecond under Wine). Timed
+inside, a beat is from one echo's start to the next, its ideal that echo's
+own time plus 250 ms. The whole run ends with the closing pause, which tops
+the last wait up to 1750 ms. The steps of the report line are found by
+stamping every call through the table between the echo's return and the
+note: the time up to the next call is put down to each. The time per echo is
 what is left between the end of one echo and the start of the next once the
-sleeps are taken out: formatting, output, the note and the loop. Loopback
+wait is taken out (from its first sleep to its last, its yields included):
+formatting, output, the note and the loop; once with standard output not a
+console (no colours, the host writes to a pipe), once with the lines going
+to the console. Loopback
 round trips are below a millisecond, so the reported times are mostly 0 ms;
 the ratio is that of their means over 50 rounds. The parts of a
 \`@PINGTIME\` call are found by stamping every call through the system-call
@@ -212,6 +259,18 @@ is made; what remains beside the echo is the handle, the two resolver
 lookups and the default TTL (\`GetIpStatistics\`, read at every call), each of
 which takes Wine a round trip to its server or a helper process. The load time is taken from the real
 DLL, loaded and released ten times.
+
+The simulated Windows clock (\`bench/pacingsim.cpp\`): no Windows machine is
+at hand, so the plugin's code runs 20 times \`sonaro /n:20 /z:250 127.0.0.1\`
+against a clock of the program's own, through the system-call table: the
+tick count moves in steps of 15.625 ms, the performance counter runs at
+10 MHz, a \`Sleep\` ends on the first timer tick at or after the time it asks
+for (ticks every 15.625 ms, or every millisecond while a granted
+\`timeBeginPeriod(1)\` is in force) and \`Sleep(0)\` yields for 1 µs. Each echo
+takes a random 0.2 to 3 ms; printing and MIDI take no time; each run starts
+at a random point of the clock. A beat is from one note-on to the next, its
+ideal the wait plus the later echo's own time. Once on a system that grants
+the run's request for 1 ms resolution, once on one that refuses it.
 
 Against ping.exe (\`bench/linebeat.pl\`): each program runs in a
 pseudo-terminal, as a user would start it, and every line it prints is
@@ -223,11 +282,15 @@ time from the "Pinging" header to the statistics; its ideal is the reported
 round-trip times plus the waits: 19 for ping.exe, which does not wait after
 its last echo, 20 for \`sonaro\`, which does.
 
-The pacing wait counts from the moment the echo call returns and sleeps at
-most 20 ms at a time, looking at Control-C and Control-Break after every
-sleep; its last sleep is only what remains. How much has passed is read from
-the tick count, which Windows and Wine advance only every 15 to 16 ms: the
-wait takes the tick count's reading or the previous figure plus the sleep
-since, whichever is more, as a sleep lasts about as long as asked.
+The pacing wait counts from the moment the echo call returns, on the
+performance counter, and sleeps at most 20 ms at a time, looking at
+Control-C and Control-Break after every sleep. Near the deadline it sleeps
+whole milliseconds that end before it even when a sleep is as late as this
+wait's sleeps have been (at most 2 ms), then yields until the deadline; it
+never ends early. For the length of the command the run asks for 1 ms timer
+resolution, so that a sleep ends within a millisecond of its time. The
+closing pause and the pause after an operational error are timed on the same
+counter: one sleep of their length, made up when it ends early, so they
+never end early and end within one sleep's lateness of their time.
 DOC
 cat docs/bench.md

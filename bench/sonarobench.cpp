@@ -1,4 +1,4 @@
-// sonarobench.cpp - SONARO's pacing, its cost per echo, @PINGTIME against a
+// sonarobench.cpp - SONARO's pacing as timed inside and as heard, its cost per echo, @PINGTIME against a
 // bare echo (and where its time goes), and the plugin's load time.
 //
 //   sonarobench.exe RESULTS-FILE [ECHOES]
@@ -47,20 +47,47 @@ double Median(std::vector<double> values)
 
 // ---- one SONARO run, watched --------------------------------------------
 
+// The note-ons are what a user hears: the run gets a MIDI handle of its own
+// (nothing reaches a device) and every message is stamped as it is sent.
+HMIDIOUT const BenchMidi = reinterpret_cast<HMIDIOUT>(static_cast<INT_PTR>(0x4D49));
+
 struct EchoTimes {
     double start, end;
-    double sleptAfter;   // in Sleep until the next echo (or the end)
+    unsigned rtt;        // the round-trip time the reply reports
+    double firstMidi;    // the note's first message (its note-off)
+    double noteOn;       // 0: no note
+    double waitStart;    // the first Sleep after it begins (0: none)
+    double waitEnd;      // the last one ends
 };
 std::vector<EchoTimes> echoes;
+double allNotesOff;
+
+// Every system call of the run, stamped as it starts: what the report line
+// is made of.
+struct RunStamp {
+    int id;
+    double at;
+};
+std::vector<RunStamp> runStamps;
+
+void StampRunCall(SysId id, unsigned long)
+{
+    runStamps.push_back({ id, NowMs() });
+}
 
 DWORD WINAPI WatchedEcho(HANDLE handle, IPAddr to, LPVOID data, WORD size,
                          PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
                          DWORD timeout)
 {
-    EchoTimes times = { NowMs(), 0, 0 };
+    EchoTimes times = { NowMs(), 0, 0, 0, 0, 0, 0 };
     DWORD result = g_sysDefault.IcmpSendEcho(handle, to, data, size, options, reply, replySize,
                                              timeout);
     times.end = NowMs();
+    if (result != 0) {
+        ICMP_ECHO_REPLY record;
+        memcpy(&record, reply, sizeof record);
+        times.rtt = record.RoundTripTime;
+    }
     echoes.push_back(times);
     return result;
 }
@@ -69,45 +96,149 @@ void WINAPI WatchedSleep(DWORD ms)
 {
     double start = NowMs();
     g_sysDefault.Sleep(ms);
-    if (!echoes.empty())
-        echoes.back().sleptAfter += NowMs() - start;
+    if (echoes.empty())
+        return;
+    if (echoes.back().waitStart == 0)
+        echoes.back().waitStart = start;
+    echoes.back().waitEnd = NowMs();
+}
+
+MMRESULT WINAPI StampedMidi(HMIDIOUT, DWORD message)
+{
+    double now = NowMs();
+    if ((message & 0xFF) == 0xB5)
+        allNotesOff = now;
+    else if (!echoes.empty() && echoes.back().firstMidi == 0)
+        echoes.back().firstMidi = now;
+    if ((message & 0xF0) == 0x90 && !echoes.empty())
+        echoes.back().noteOn = now;
+    return MMSYSERR_NOERROR;
+}
+
+// NoMidi (set for the load figures) must not silence the watched run.
+DWORD WINAPI WithoutNoMidi(LPCWSTR name, LPWSTR buffer, DWORD size)
+{
+    if (_wcsicmp(name, L"NoMidi") == 0)
+        return 0;
+    return g_sysDefault.GetEnvironmentVariableW(name, buffer, size);
+}
+
+// The nearest-rank percentile.
+double Percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t rank = static_cast<size_t>(p / 100.0 * static_cast<double>(values.size()) + 0.999999);
+    return values[std::min(values.size(), std::max<size_t>(rank, 1)) - 1];
+}
+
+void PrintSpread(FILE *results, const char *key, const std::vector<double> &values)
+{
+    fprintf(results, "%s_median_ms %.2f\n", key, Median(values));
+    fprintf(results, "%s_p90_ms %.2f\n", key, Percentile(values, 90));
+    fprintf(results, "%s_max_ms %.2f\n", key,
+            values.empty() ? 0.0 : *std::max_element(values.begin(), values.end()));
+    fprintf(results, "%s_min_ms %.2f\n", key,
+            values.empty() ? 0.0 : *std::min_element(values.begin(), values.end()));
+}
+
+// Between each echo's return and its note's first message: the calls made,
+// and the time up to the next call (or the note) put down to each, summed
+// over the run by call and divided by the echoes.
+void ReportSteps(FILE *results)
+{
+    double spent[SYS_COUNT] = {};
+    unsigned calls[SYS_COUNT] = {};
+    unsigned notes = 0;
+    for (const EchoTimes &e : echoes) {
+        if (e.firstMidi == 0)
+            continue;
+        notes++;
+        for (size_t k = 0; k < runStamps.size(); k++) {
+            const RunStamp &s = runStamps[k];
+            if (s.at < e.end || s.at >= e.firstMidi)
+                continue;
+            double next = k + 1 < runStamps.size() ? std::min(runStamps[k + 1].at, e.firstMidi)
+                                                    : e.firstMidi;
+            spent[s.id] += next - s.at;
+            calls[s.id]++;
+        }
+    }
+    for (int id = 0; id < SYS_COUNT && notes != 0; id++)
+        if (calls[id] != 0)
+            fprintf(results, "report_step_%s %.1f calls, %.4f ms\n", SysName(id),
+                    static_cast<double>(calls[id]) / notes, spent[id] / notes);
 }
 
 void BenchRun(FILE *results, unsigned count)
 {
+    const DWORD wait = 250;
     g_sys.IcmpSendEcho = WatchedEcho;
     g_sys.Sleep = WatchedSleep;
+    g_sys.midiOutShortMsg = StampedMidi;
+    g_sys.GetEnvironmentVariableW = WithoutNoMidi;
+    HMIDIOUT savedMidi = MidiOut;
+    MidiOut = BenchMidi;
     wchar_t line[128];
-    wsprintfW(line, L"/n:%u /z:250 127.0.0.1", count);
+    wsprintfW(line, L"/n:%u /z:%u 127.0.0.1", count, static_cast<unsigned>(wait));
+    runStamps.reserve(100000);
     double start = NowMs();
+    g_sysCallHook = StampRunCall;
     int result = sonaro(line);
+    g_sysCallHook = nullptr;
     double end = NowMs();
     SysRestoreAll();
+    MidiOut = savedMidi;
 
-    std::vector<double> beatErrors, overheads;
-    double ideal = 0;
+    // A beat as timed inside: from one echo's start to the next, against the
+    // echo's own time plus the wait.  As heard: from one note-on to the next,
+    // against the wait plus the round-trip time the later echo reports.
+    std::vector<double> beatErrors, heardErrors, overheads, noteLags, reportTimes;
+    double echoTime = 0;
     for (size_t i = 0; i < echoes.size(); i++) {
         const EchoTimes &e = echoes[i];
-        double next = i + 1 < echoes.size() ? echoes[i + 1].start : end;
-        ideal += (e.end - e.start) + 250;
-        if (i + 1 < echoes.size())
-            beatErrors.push_back((next - e.start) - ((e.end - e.start) + 250));
-        overheads.push_back(next - e.end - e.sleptAfter);
-    }
-    double echoTime = 0;
-    for (const EchoTimes &e : echoes)
         echoTime += e.end - e.start;
+        double next = i + 1 < echoes.size() ? echoes[i + 1].start : allNotesOff;
+        if (i + 1 < echoes.size()) {
+            beatErrors.push_back((next - e.start) - ((e.end - e.start) + wait));
+            const EchoTimes &later = echoes[i + 1];
+            if (e.noteOn != 0 && later.noteOn != 0)
+                heardErrors.push_back((later.noteOn - e.noteOn) - (wait + later.rtt));
+            // The wait, from its first sleep to its last, yields included.
+            double waited = e.waitStart == 0 ? 0.0 : e.waitEnd - e.waitStart;
+            overheads.push_back(next - e.end - waited);
+        }
+        if (e.noteOn != 0) {
+            noteLags.push_back(e.noteOn - e.end);
+            reportTimes.push_back(e.firstMidi - e.end);
+        }
+    }
+    // The whole run: the first echo to the end of the closing pause, whose
+    // top-up makes the last wait 1750 ms.
+    double ideal = echoTime + wait * (echoes.empty() ? 0.0 : echoes.size() - 1.0) + 1750;
+    double wall = echoes.empty() || allNotesOff == 0 ? 0.0 : allNotesOff - echoes.front().start;
     fprintf(results, "run_result %d\n", result);
     fprintf(results, "run_echoes %u\n", static_cast<unsigned>(echoes.size()));
-    fprintf(results, "run_wall_ms %.1f\n", end - start);
+    fprintf(results, "run_wall_ms %.1f\n", wall);
     fprintf(results, "run_ideal_ms %.1f\n", ideal);
     // Before the first echo: options, resolution, handles, header.
     fprintf(results, "run_setup_ms %.1f\n", echoes.empty() ? 0.0 : echoes.front().start - start);
+    fprintf(results, "run_after_notes_off_ms %.2f\n", allNotesOff == 0 ? 0.0 : end - allNotesOff);
     fprintf(results, "echo_median_ms %.3f\n",
             echoes.empty() ? 0.0 : echoTime / static_cast<double>(echoes.size()));
-    fprintf(results, "beat_error_median_ms %.2f\n", Median(beatErrors));
-    fprintf(results, "beat_error_max_ms %.2f\n",
-            beatErrors.empty() ? 0.0 : *std::max_element(beatErrors.begin(), beatErrors.end()));
+    PrintSpread(results, "beat_error", beatErrors);
+    PrintSpread(results, "heard_beat_error", heardErrors);
+    fprintf(results, "heard_early_notes %u\n",
+            static_cast<unsigned>(std::count_if(heardErrors.begin(), heardErrors.end(),
+                                                [](double e) { return e < -1.0; })));
+    // From the echo call's return: the report line (up to the note's first
+    // message), and the note-on.
+    fprintf(results, "report_median_ms %.4f\n", Median(reportTimes));
+    fprintf(results, "note_lag_median_ms %.4f\n", Median(noteLags));
+    fprintf(results, "note_lag_max_ms %.4f\n",
+            noteLags.empty() ? 0.0 : *std::max_element(noteLags.begin(), noteLags.end()));
+    ReportSteps(results);
     fprintf(results, "overhead_median_ms %.4f\n", Median(overheads));
     fprintf(results, "overhead_max_ms %.4f\n",
             overheads.empty() ? 0.0 : *std::max_element(overheads.begin(), overheads.end()));

@@ -9,6 +9,7 @@
 #include "sys/syscalls.h"
 #include "base/hostapi.h"
 #include "base/settings.h"
+#include "base/preciseclock.h"
 #include "console/conlist.h"
 #include "console/highlight.h"
 
@@ -175,7 +176,7 @@ static void EchoLoop(EchoRun *run, const EchoChannel *channel)
 
         // The beat is the echo plus the wait: the wait counts from the
         // echo's return, so the report and the note take nothing from it.
-        DWORD echoDone = 0;
+        LONGLONG echoDone = 0;
         int echo = SendEcho(&run->Address, channel->Handle, run->Request, options->PacketSize,
                             channel->Reply, channel->ReplySize, options->Timeout, &echoDone);
         DWORD wait;
@@ -248,6 +249,9 @@ int RunEchoes(PingOptions *options)
         options->FallbackFamily = SONARO_FAMILY_IPV6;
     }
 
+    // Sleeps end within a millisecond of their time only at 1 ms timer
+    // resolution; nothing of it outlives the command.
+    BeginFineTimer();
     static EchoRun run;
     memset(&run, 0, sizeof run);
     run.Options = options;
@@ -268,5 +272,6 @@ int RunEchoes(PingOptions *options)
         }
     }
     CleanUp(&run);
+    EndFineTimer();
     return run.Result;
 }

@@ -2,6 +2,7 @@
 // interrupt flags, both console control handlers and the pacing wait.
 #include "ping/interrupt.h"
 #include "console/conlist.h"
+#include "base/preciseclock.h"
 
 volatile LONG InterruptFlags;
 bool ListBreakMeansInterrupt;
@@ -63,38 +64,16 @@ void TakeListBreak(void)
         InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
 }
 
-// Sleep length for the next step of a wait that has elapsed ms behind it:
-// one polling step, or only what remains, so the wait ends on time.
-DWORD PacingStep(DWORD waitMs, DWORD elapsed)
-{
-    if (elapsed >= waitMs)
-        return 0;
-    DWORD remaining = waitMs - elapsed;
-    return remaining < PACING_STEP_MS ? remaining : PACING_STEP_MS;
-}
-
-void PacingWait(DWORD waitMs, DWORD startTick)
+// Looked at after every sleep of the pacing wait.
+static bool Interrupted(void)
 {
     TakeListBreak();
-    if (InterruptFlags != 0)
+    return InterruptFlags != 0;
+}
+
+void PacingWait(DWORD waitMs, LONGLONG start)
+{
+    if (Interrupted())
         return;
-    // What has passed since the start: the clock's reading, or the last
-    // such figure plus the sleep since, whichever is more.  The clock may be
-    // coarse (15 to 16 ms) or stand still; a sleep lasts about as long as
-    // asked, mostly a little longer.
-    DWORD elapsed = 0;
-    DWORD step = 0;
-    for (;;) {
-        // Unsigned difference: right across the counter's wrap-around; a
-        // clock that steps back before the start reads as a long time.
-        DWORD shown = SYS(GetTickCount)() - startTick;
-        elapsed = shown > elapsed + step ? shown : elapsed + step;
-        step = PacingStep(waitMs, elapsed);
-        if (step == 0)
-            return;
-        SYS(Sleep)(step);
-        TakeListBreak();
-        if (InterruptFlags != 0)
-            return;
-    }
+    WaitSince(start, waitMs, PACING_STEP_MS, Interrupted);
 }

@@ -21,10 +21,7 @@ void RemoveInterruptHandlers(void);
 void TakeListBreak(void);
 extern bool ListBreakMeansInterrupt;
 
-// The pacing wait: waitMs from startTick (the tick count at which the echo
-// call returned), cut short when InterruptFlags is set.  It looks at the
-// flags at least every 20 ms, and its last sleep is only what remains.
-void PacingWait(DWORD waitMs, DWORD startTick);
-// One step of that wait: the sleep for a wait of waitMs with elapsed ms
-// behind it; 0 when the wait is over.
-DWORD PacingStep(DWORD waitMs, DWORD elapsed);
+// The pacing wait: waitMs from start (the performance counter's reading as
+// the echo call returned), cut short when InterruptFlags is set.  It looks at
+// the flags at least every 20 ms and ends on time, never before.
+void PacingWait(DWORD waitMs, LONGLONG start);

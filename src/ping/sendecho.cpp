@@ -5,6 +5,7 @@
 #include "icmp/icmpecho.h"
 #include "base/hostapi.h"
 #include "console/conlist.h"
+#include "base/preciseclock.h"
 
 #include <limits.h>
 #include <string.h>
@@ -72,7 +73,7 @@ static void FormatReplyAddress(const HostAddress *from, wchar_t *text, DWORD cap
 
 int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *request,
              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout,
-             DWORD *doneTick)
+             LONGLONG *doneTime)
 {
     EchoResult echo;
     SendIcmpEcho(destination, handle, request, packetSize,
@@ -80,8 +81,8 @@ int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *reque
                  replySize, timeout, &echo);
     // The pacing wait that follows counts from here: reporting and sounding
     // the echo already count towards it.
-    if (doneTick != nullptr)
-        *doneTick = SYS(GetTickCount)();
+    if (doneTime != nullptr)
+        *doneTime = ClockNow();
     TakeListBreak();
     if (!echo.Replied)
         return ReportNoReply(echo.LastError);
@@ -94,9 +95,10 @@ int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *reque
 
     int result;
     if (echo.Status == IP_SUCCESS) {
-        // The IPv6 helper reports neither the data size nor the TTL.
-        if (!ipv6)
-            Printf(L"bytes=%u ", static_cast<unsigned>(echo.DataSize));
+        // One write for the rest of the line: each write is a trip to the
+        // console, and the note waits for the line.  The IPv6 helper reports
+        // neither the data size nor the TTL.
+        unsigned size = static_cast<unsigned>(echo.DataSize);
         unsigned time = static_cast<unsigned>(echo.RoundTripTime);
         unsigned ttl = echo.Ttl;
         if (ipv6 && time != 0)
@@ -104,9 +106,9 @@ int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *reque
         else if (ipv6)
             Printf(L"time<1ms\r\n");
         else if (time != 0)
-            Printf(L"time=%ums TTL=%u\r\n", time, ttl);
+            Printf(L"bytes=%u time=%ums TTL=%u\r\n", size, time, ttl);
         else
-            Printf(L"time<1ms TTL=%u\r\n", ttl);
+            Printf(L"bytes=%u time<1ms TTL=%u\r\n", size, ttl);
         result = RoundTripResult(echo.RoundTripTime);
         if (!echo.DataMatch) {
             // The IPv6 line has always ended in a bare line feed.

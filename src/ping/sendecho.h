@@ -13,11 +13,11 @@ enum {
 // its report line and tallies.  The request buffer holds packetSize data bytes
 // followed by the IP option record.  A round-trip time (>= 0) or one of the
 // results above, or the negated failure status of a known failed reply.
-// doneTick (may be null) receives the tick count at which the echo call
-// returned.
+// doneTime (may be null) receives the performance counter's reading as the
+// echo call returned (0 when it could not be read).
 int SendEcho(const HostAddress *destination, HANDLE handle, unsigned char *request,
              DWORD packetSize, unsigned char *reply, DWORD replySize, DWORD timeout,
-             DWORD *doneTick);
+             LONGLONG *doneTime);
 
 // Whether GetIpErrorString may be called: 0 not looked at yet, 1 yes, 2 no.
 // Wine exports it as a stub that ends the process, so it is looked at once,

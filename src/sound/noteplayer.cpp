@@ -2,11 +2,19 @@
 #include "sound/noteplayer.h"
 #include "sound/soundvol.h"
 #include "base/pluginstate.h"
+#include "base/preciseclock.h"
 #include "sys/syscalls.h"
 
 #define ALL_NOTES_OFF 123
 
 bool Silent;
+
+// A pause of the sound, timed like the pacing wait: on the performance
+// counter, never shorter than its length.
+static void Pause(DWORD ms)
+{
+    WaitSince(0, ms, ms, nullptr);
+}
 
 // Status byte for a message kind (0x80 note-off, 0x90 note-on, 0xB0 control
 // change, 0xC0 program change) on a 1-based channel.
@@ -76,7 +84,7 @@ void PlayOpErrorDrum(const NoteSettings &options)
     if (Silent || options.OpErrorDrum < LOWEST_DRUM || options.OpErrorDrum > HIGHEST_DRUM)
         return;
     PlayNote(DRUM_CHANNEL, options.OpErrorDrum);
-    SYS(Sleep)(OP_ERROR_PAUSE_MS);
+    Pause(OP_ERROR_PAUSE_MS);
 }
 
 void FinishSound(DWORD lastWait)
@@ -84,7 +92,7 @@ void FinishSound(DWORD lastWait)
     if (Silent)
         return;
     if (lastWait < CLOSING_RING_MS)
-        SYS(Sleep)(CLOSING_RING_MS - lastWait);
+        Pause(CLOSING_RING_MS - lastWait);
     SendShortMessage(StatusByte(0xB0, MELODIC_CHANNEL) | ALL_NOTES_OFF << 8);
     SendShortMessage(StatusByte(0xB0, DRUM_CHANNEL) | ALL_NOTES_OFF << 8);
 }

@@ -22,8 +22,9 @@
     X(GetWindowsDirectoryW) X(CreateFileW) X(CloseHandle) X(GetLastError)     \
     X(CreateProcessW) X(TerminateProcess) X(WaitForInputIdle)                 \
     X(GetModuleHandleW) X(GetProcAddress)                                     \
-    /* clock */                                                               \
-    X(GetTickCount) X(Sleep)                                                  \
+    /* clock and timer resolution */                                          \
+    X(GetTickCount) X(Sleep) X(QueryPerformanceCounter)                       \
+    X(QueryPerformanceFrequency) X(timeBeginPeriod) X(timeEndPeriod)          \
     /* console */                                                             \
     X(GetStdHandle) X(GetConsoleMode) X(GetConsoleScreenBufferInfo)          \
     X(SetConsoleTextAttribute) X(SetConsoleCtrlHandler)                       \

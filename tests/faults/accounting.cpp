@@ -16,6 +16,7 @@ long winsockUp;   // WSAStartup successes not yet cleaned up
 long liveRecords; // DnsQuery_W record lists not yet freed
 long pingHandler; // console control handlers registered and not yet removed
 long listHandler;
+long finePeriods; // timeBeginPeriod requests granted and not yet ended
 
 namespace {
 
@@ -121,12 +122,29 @@ BOOL WINAPI CountSetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add)
     return done;
 }
 
+MMRESULT WINAPI CountTimeBeginPeriod(UINT period)
+{
+    MMRESULT result = inner.timeBeginPeriod(period);
+    if (result == TIMERR_NOERROR)
+        finePeriods++;
+    return result;
+}
+
+MMRESULT WINAPI CountTimeEndPeriod(UINT period)
+{
+    MMRESULT result = inner.timeEndPeriod(period);
+    if (result == TIMERR_NOERROR)
+        finePeriods--;
+    return result;
+}
+
 }  // namespace
 
 // Wraps the world now in the table; the wrappers call what they replace.
 void InstallAccounting(void)
 {
     liveBlocks = openKeys = liveLists = winsockUp = liveRecords = pingHandler = listHandler = 0;
+    finePeriods = 0;
     inner = g_sys;
     g_sys.malloc = CountMalloc;
     g_sys.free = CountFree;
@@ -140,6 +158,8 @@ void InstallAccounting(void)
     g_sys.SetConsoleCtrlHandler = CountSetConsoleCtrlHandler;
     g_sys.DnsQuery_W = CountDnsQuery_W;
     g_sys.DnsFree = CountDnsFree;
+    g_sys.timeBeginPeriod = CountTimeBeginPeriod;
+    g_sys.timeEndPeriod = CountTimeEndPeriod;
 }
 
 }  // namespace faultsweep

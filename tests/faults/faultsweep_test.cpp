@@ -3,7 +3,7 @@
 // that one call failing, and once for every such call with it and every
 // later call failing.  After each run: no crash, a documented result, every
 // block, registry key, address list, ICMP handle, Winsock start and console
-// handle given back, an end within a bounded number of calls, nothing on
+// handle and timer resolution request given back, an end within a bounded number of calls, nothing on
 // standard error but the plugin's documented messages, and the registry as
 // it was but for the values the scenario may write.
 #include "sweep.h"
@@ -179,6 +179,7 @@ RunResult Play(const Scenario &scenario)
     Note(&result.Problems, "run's control handlers left registered:", std::max(pingHandler, 0L));
     Note(&result.Problems, "list-output control handlers left registered:",
          std::max(listHandler, 0L));
+    Note(&result.Problems, "timer resolution requests not ended:", finePeriods);
     if (ListBreakMeansInterrupt)
         Note(&result.Problems, "Control-C of list output still means an interrupt:", 1);
     if (ListHandlerRegistered)

@@ -20,6 +20,7 @@ extern long winsockUp;   // WSAStartup successes not yet cleaned up
 extern long liveRecords; // DnsQuery_W record lists not yet freed
 extern long pingHandler; // console control handlers registered and not yet removed
 extern long listHandler;
+extern long finePeriods; // timeBeginPeriod requests granted and not yet ended
 
 // Wraps the world now in the table; the wrappers call what they replace.
 void InstallAccounting(void);

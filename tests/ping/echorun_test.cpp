@@ -227,15 +227,17 @@ TEST_F(EchoRunTest, ClosingPause)
     EXPECT_EQ(PacedMs(), 10000u);
 }
 
+// The tick count wraps in the middle of the run: the waits, timed on the
+// performance counter, are the same.
 TEST_F(EchoRunTest, PacingWaitsAcrossTheTickWrap)
 {
-    world.Now = 0xFFFFFF00u;
+    world.Clock = 0xFFFFFF00ull * 1000;
     g_icmp.Script = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT) };
     Sonaro(L"/n:2 /z:250 /q 127.0.0.1");
     // 250 ms: 13 steps; the error snooze of 650 ms: 33 steps.
     EXPECT_EQ(PacingSteps(), 13u + 33);
     EXPECT_EQ(PacedMs(), 250u + 650);
-    EXPECT_EQ(world.Now, 0xFFFFFF00u + 250 + 650);
+    EXPECT_EQ(world.Clock, (0xFFFFFF00ull + 250 + 650) * 1000);
 }
 
 // A beat is the echo plus the wait: the wait counts from the echo's return,
@@ -247,9 +249,54 @@ TEST_F(EchoRunTest, BeatIsTheEchoPlusTheWait)
     g_icmp.Script = { fakeping::Good(0), fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Good(0) };
     EXPECT_EQ(Sonaro(L"/n:3 /z:250 127.0.0.1"), 0);
     ASSERT_EQ(world.EchoStarts.size(), 3u);
-    EXPECT_EQ(world.EchoStarts[1] - world.EchoStarts[0], 30u + 250);
-    EXPECT_EQ(world.EchoStarts[2] - world.EchoStarts[1], 30u + 650);
+    EXPECT_EQ(world.EchoStarts[1] - world.EchoStarts[0], (30u + 250) * 1000);
+    EXPECT_EQ(world.EchoStarts[2] - world.EchoStarts[1], (30u + 650) * 1000);
     EXPECT_EQ(PacedMs(), 2u * 250 + 650 - 3 * 6);
+}
+
+// The run asks for 1 ms timer resolution before its first wait and gives it
+// back before the command returns, whichever way the run ends; every wait
+// and pause sleeps at that resolution.  A refused request is not ended.
+TEST_F(EchoRunTest, FineTimerForTheRunOnly)
+{
+    struct {
+        const char *what;
+        const wchar_t *line;
+        int failMalloc;
+        bool console;
+        std::vector<std::pair<size_t, DWORD>> events;
+        bool refused;
+        int result;
+        int begins;
+    } cases[] = {
+        { "replies", L"/n:2 /z:250 127.0.0.1", 0, false, {}, false, 0, 1 },
+        { "set-up failure", L"127.0.0.1", 1, false, {}, false, 2, 1 },
+        { "no address", L"/n:1 nohost.invalid", 0, false, {}, false, 2, 1 },
+        { "Control-C", L"/t /z:250 /d 127.0.0.1", 0, true, { { 30, CTRL_C_EVENT } }, false, 0,
+          1 },
+        { "list-output break", L"/t 127.0.0.1", 0, false, { { 5, fakeping::ListBreak } },
+          false, 0, 1 },
+        { "missing host", L"/n:2", 0, false, {}, false, 1, 0 },
+        { "usage", L"/?", 0, false, {}, false, 0, 0 },
+        { "bad option", L"/n:x 127.0.0.1", 0, false, {}, false, 1, 0 },
+        { "resolution refused", L"/n:2 /z:250 127.0.0.1", 0, false, {}, true, 0, 1 },
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fakeping::Install();
+        world.FailMallocAt = c.failMalloc;
+        world.StdOutConsole = c.console;
+        world.Events = c.events;
+        world.RefuseFineTimer = c.refused;
+        EXPECT_EQ(Sonaro(c.line), c.result);
+        EXPECT_EQ(world.PeriodBegins, c.begins);
+        EXPECT_EQ(world.PeriodEnds, c.refused ? 0 : c.begins);
+        EXPECT_EQ(world.FinePeriods, 0) << "the resolution outlives the command";
+        if (c.refused)
+            EXPECT_FALSE(world.Sleeps.empty());
+        else
+            EXPECT_EQ(world.CoarseSleeps, 0u) << "slept at the default resolution";
+    }
 }
 
 // In these the output is a console; /D keeps colours out of the way so that

@@ -1,9 +1,11 @@
 // The pacing wait against the scripted clock: steps, the last short sleep,
-// interrupts between steps, and clocks that wrap, stand still or jump.
+// the deadline met on time and never before, interrupts between steps, and
+// counters that stand still, jump or cannot be read.
 #include "fakeworld.h"
 #include "ping/echorun.h"
 #include "ping/interrupt.h"
 #include "console/conlist.h"
+#include "base/preciseclock.h"
 
 #include <numeric>
 
@@ -16,24 +18,35 @@ DWORD Slept()
     return std::accumulate(world.Sleeps.begin(), world.Sleeps.end(), DWORD(0));
 }
 
+// Microseconds on the clock since a reading of it.
+ULONGLONG Since(ULONGLONG clock)
+{
+    return world.Clock - clock;
+}
+
 // Clocks that do not simply follow the sleeps.  Each Sleep is recorded; a
 // wait that never ends is stopped by Control-C after MaxSleeps, and the
 // test then fails on the count.
 const size_t MaxSleeps = 100000;
 size_t RunsFor;      // the clock follows this many sleeps, then stands still
-DWORD Overshoot;     // while it runs, every sleep lasts this much longer
-size_t JumpAt;       // the n-th sleep (1-based) moves it by JumpBy besides
-DWORD JumpBy;
+DWORD Overshoot;     // while it runs, every sleep lasts this many ms longer
+size_t JumpAt;       // the n-th sleep (1-based) moves it by JumpBy ms besides
+DWORD JumpBy;        // (a negative number as its 32-bit complement)
 
 void WINAPI OddSleep(DWORD ms)
 {
     world.Sleeps.push_back(ms);
     if (world.Sleeps.size() <= RunsFor)
-        world.Now += ms + Overshoot;
+        world.Clock += (ms + Overshoot) * 1000ull;
     if (world.Sleeps.size() == JumpAt)
-        world.Now += JumpBy;
+        world.Clock += static_cast<LONGLONG>(static_cast<LONG>(JumpBy)) * 1000;
     if (world.Sleeps.size() >= MaxSleeps)
         InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
+}
+
+BOOL WINAPI UnreadableCounter(LARGE_INTEGER *)
+{
+    return FALSE;
 }
 
 class PacingWaitTest : public PingRunTest {
@@ -64,10 +77,10 @@ TEST_F(PacingWaitTest, SleepsAddUpToTheWaitInStepsOfAtMost20)
     for (DWORD wait : waits) {
         SCOPED_TRACE(wait);
         fakeping::Install();
-        DWORD start = world.Now;
-        PacingWait(wait, world.Now);
+        ULONGLONG start = world.Clock;
+        PacingWait(wait, fakeping::Counter());
         EXPECT_EQ(Slept(), wait);
-        EXPECT_EQ(world.Now - start, wait);
+        EXPECT_EQ(Since(start), wait * 1000ull);
         ASSERT_FALSE(world.Sleeps.empty());
         EXPECT_EQ(world.Sleeps.size(), (wait + 19) / 20);
         // Every step but the last is a full one; the last is what remains.
@@ -81,62 +94,84 @@ TEST_F(PacingWaitTest, SleepsAddUpToTheWaitInStepsOfAtMost20)
 
 TEST_F(PacingWaitTest, NoWaitNoSleep)
 {
-    PacingWait(0, world.Now);
+    PacingWait(0, fakeping::Counter());
     EXPECT_TRUE(world.Sleeps.empty());
 }
 
-// The wait counts from its start tick (when the echo returned): what passed
-// since then, reporting and sounding the echo, is taken off the sleeps.
+// The wait counts from its start (when the echo returned): what passed
+// since then, reporting and sounding the echo, is taken off the sleeps.  The
+// tick count plays no part: where it wraps the wait is the same.
 TEST_F(PacingWaitTest, TimeSinceTheStartCounts)
 {
     struct { DWORD gone; DWORD slept; size_t sleeps; } cases[] = {
         { 0, 250, 13 }, { 7, 243, 13 }, { 10, 240, 12 }, { 249, 1, 1 },
         { 250, 0, 0 }, { 5000, 0, 0 },
     };
-    for (DWORD base : { 100000u, 0xFFFFFFFCu }) {
+    for (ULONGLONG base : { 100000ull, 0xFFFFFFFCull, 0xFFFFFF06ull }) {
         for (auto &c : cases) {
             SCOPED_TRACE(std::to_string(c.gone) + " ms gone from " + std::to_string(base));
             fakeping::Install();
-            world.Now = base;
-            DWORD start = world.Now;
-            world.Now += c.gone;
+            world.Clock = base * 1000;
+            ULONGLONG clock = world.Clock;
+            LONGLONG start = fakeping::Counter();
+            world.Clock += c.gone * 1000ull;
+            SysResetCounts();
             PacingWait(250, start);
             EXPECT_EQ(Slept(), c.slept);
             EXPECT_EQ(world.Sleeps.size(), c.sleeps);
-            EXPECT_EQ(world.Now - start, c.gone > 250 ? c.gone : 250);
+            EXPECT_EQ(Since(clock), (c.gone > 250 ? c.gone : 250) * 1000ull);
+            EXPECT_EQ(g_sysCallCount[SYS_GetTickCount], 0u);
         }
     }
 }
 
-TEST_F(PacingWaitTest, AcrossTheTickWrap)
+// On time and never early, whatever the counter's frequency (10 MHz, the
+// 3.579545 MHz of a power-management timer, a processor's clock, a coarse
+// 1 kHz) and however late or early the sleeps end: sleeps that end early are
+// made up, late ones are learned and the last of them kept that far from the
+// deadline, the rest yielded away.
+TEST_F(PacingWaitTest, OnTimeWhateverTheCounterAndTheSleeps)
 {
-    const DWORD starts[] = { 0xFFFFFFFFu, 0xFFFFFFF6u, 0xFFFFFF00u, 0xFFFFFFFFu - 249 };
-    for (DWORD start : starts) {
-        SCOPED_TRACE(start);
-        fakeping::Install();
-        world.Now = start;
-        PacingWait(250, start);
-        EXPECT_EQ(Slept(), 250u);
-        EXPECT_EQ(world.Sleeps.size(), 13u);
-        EXPECT_EQ(world.Now, start + 250);
+    const LONGLONG frequencies[] = { 10000000, 3579545, 2994733000, 1000 };
+    struct { int lateUs; DWORD wait; } cases[] = {
+        { 0, 250 }, { 60, 250 }, { 999, 250 }, { 1500, 1000 }, { -300, 250 }, { 60, 21 },
+    };
+    for (LONGLONG frequency : frequencies) {
+        for (auto &c : cases) {
+            SCOPED_TRACE(std::to_string(frequency) + " Hz, sleeps " + std::to_string(c.lateUs) +
+                         " us late, " + std::to_string(c.wait) + " ms");
+            fakeping::Install();
+            world.CounterFrequency = frequency;
+            world.SleepLateUs = c.lateUs;
+            ULONGLONG clock = world.Clock;
+            PacingWait(c.wait, fakeping::Counter());
+            // A reading lags the clock by less than one count, and the
+            // lateness learned from two readings by less than one more.
+            ULONGLONG count = static_cast<ULONGLONG>(1000000 / frequency);
+            EXPECT_GE(Since(clock) + count, c.wait * 1000ull) << "early";
+            EXPECT_LE(Since(clock), c.wait * 1000ull + 2 * count + world.YieldUs) << "late";
+            for (DWORD ms : world.Sleeps)
+                EXPECT_LE(ms, 20u);
+        }
     }
 }
 
-// Sleeps that last longer than asked: the wait still ends by the clock, the
-// last sleep cut to what the clock says remains.
+// Sleeps that end whole milliseconds late: the last one keeps that far
+// from the deadline, up to 2 ms; beyond that the timer is taken as coarse
+// and the wait ends late rather than yield for longer.
 TEST_F(PacingWaitTest, LateSleepsAreMadeUpByTheLastStep)
 {
-    const DWORD overshoots[] = { 1, 3, 7, 16 };
-    for (DWORD late : overshoots) {
-        SCOPED_TRACE(late);
+    struct { DWORD late; DWORD latest; } cases[] = {
+        { 1, 0 }, { 2, 0 }, { 3, 1 }, { 7, 5 }, { 16, 14 },
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.late);
         fakeping::Install();
-        g_sys.Sleep = OddSleep;
-        Overshoot = late;
-        DWORD start = world.Now;
-        PacingWait(250, world.Now);
-        DWORD elapsed = world.Now - start;
-        EXPECT_GE(elapsed, 250u);
-        EXPECT_LE(elapsed, 250u + late) << "late by no more than one sleep's delay";
+        world.SleepLateUs = c.late * 1000;
+        ULONGLONG clock = world.Clock;
+        PacingWait(250, fakeping::Counter());
+        EXPECT_GE(Since(clock), 250000u);
+        EXPECT_LE(Since(clock), 250000u + c.latest * 1000 + world.YieldUs);
         EXPECT_LT(Slept(), 250u);
         for (DWORD ms : world.Sleeps)
             EXPECT_LE(ms, 20u);
@@ -156,7 +191,7 @@ TEST_F(PacingWaitTest, InterruptEndsTheWaitAfterTheStep)
         fakeping::Install();
         InterruptFlags = 0;
         world.Events = { { c.at, c.event } };
-        PacingWait(250, world.Now);
+        PacingWait(250, fakeping::Counter());
         EXPECT_EQ(world.Sleeps.size(), c.at);
         EXPECT_EQ(InterruptFlags, c.event == CTRL_C_EVENT ? INTERRUPT_CTRL_C : INTERRUPT_CTRL_BREAK);
     }
@@ -165,14 +200,14 @@ TEST_F(PacingWaitTest, InterruptEndsTheWaitAfterTheStep)
 TEST_F(PacingWaitTest, FlagsAlreadySetMeanNoWait)
 {
     InterruptFlags = INTERRUPT_CTRL_BREAK;
-    PacingWait(250, world.Now);
+    PacingWait(250, fakeping::Counter());
     EXPECT_TRUE(world.Sleeps.empty());
 
     // The list-output flag counts only while it stands for Control-C.
     InterruptFlags = 0;
     ListBreakFlag = 1;
     ListBreakMeansInterrupt = true;
-    PacingWait(250, world.Now);
+    PacingWait(250, fakeping::Counter());
     EXPECT_TRUE(world.Sleeps.empty());
     EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
     EXPECT_EQ(ListBreakFlag, 0);
@@ -182,7 +217,7 @@ TEST_F(PacingWaitTest, ListBreakBetweenSteps)
 {
     world.Events = { { 4, fakeping::ListBreak } };
     ListBreakMeansInterrupt = true;
-    PacingWait(250, world.Now);
+    PacingWait(250, fakeping::Counter());
     EXPECT_EQ(world.Sleeps.size(), 4u);
     EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
 
@@ -191,15 +226,15 @@ TEST_F(PacingWaitTest, ListBreakBetweenSteps)
     InterruptFlags = 0;
     ListBreakMeansInterrupt = false;
     world.Events = { { 4, fakeping::ListBreak } };
-    PacingWait(250, world.Now);
+    PacingWait(250, fakeping::Counter());
     EXPECT_EQ(Slept(), 250u);
     EXPECT_EQ(InterruptFlags, 0);
 }
 
-// A clock that stands still, or that jumps back or far ahead, ends the wait
-// no later than the sleeps add up to what remained at its last good reading;
-// a clock that reads before the start is taken as wrapped, a long time later.
-TEST_F(PacingWaitTest, ClockThatJumpsOrStopsEndsTheWait)
+// A counter that stands still, steps back or cannot be read ends the wait
+// no later than the sleeps add up to what remained at its last good
+// reading: a sleep never ends early.  A counter that jumps ahead ends it.
+TEST_F(PacingWaitTest, CounterThatJumpsOrStopsEndsTheWait)
 {
     struct {
         const char *what;
@@ -207,28 +242,32 @@ TEST_F(PacingWaitTest, ClockThatJumpsOrStopsEndsTheWait)
         DWORD overshoot;
         size_t jumpAt;
         DWORD jumpBy;
+        bool unreadable;    // QueryPerformanceCounter fails
         DWORD slept;        // what the wait sleeps in all
     } cases[] = {
-        { "stands still", 0, 0, 0, 0, 250 },
-        { "stands still after 5 late sleeps", 5, 4, 0, 0, 230 },
-        { "stands still after 3 very late sleeps", 3, 10, 0, 0, 220 },
-        { "stands still, then jumps back", 0, 0, 1, 0u - 5000, 20 },
-        { "jumps back, still after the start", MaxSleeps, 0, 5, 0u - 90, 250 },
-        { "jumps back to before the start", MaxSleeps, 0, 3, 0u - 100, 60 },
-        { "jumps ahead a minute", MaxSleeps, 0, 2, 60000, 40 },
-        { "jumps ahead just to the end", MaxSleeps, 0, 1, 230, 20 },
-        { "jumps ahead by half the counter", MaxSleeps, 0, 3, 0x80000000u, 60 },
+        { "stands still", 0, 0, 0, 0, false, 250 },
+        { "stands still after 5 late sleeps", 5, 4, 0, 0, false, 230 },
+        { "stands still after 3 very late sleeps", 3, 10, 0, 0, false, 220 },
+        { "stands still, then steps back", 0, 0, 1, 0u - 5000, false, 250 },
+        { "steps back, still after the start", MaxSleeps, 0, 5, 0u - 90, false, 250 },
+        { "steps back to before the start", MaxSleeps, 0, 3, 0u - 100, false, 250 },
+        { "jumps ahead a minute", MaxSleeps, 0, 2, 60000, false, 40 },
+        { "jumps ahead just to the end", MaxSleeps, 0, 1, 230, false, 20 },
+        { "jumps ahead by weeks", MaxSleeps, 0, 3, 0x7FFFFFFFu, false, 60 },
+        { "cannot be read", MaxSleeps, 0, 0, 0, true, 250 },
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
         fakeping::Install();
         InterruptFlags = 0;
         g_sys.Sleep = OddSleep;
+        if (c.unreadable)
+            g_sys.QueryPerformanceCounter = UnreadableCounter;
         RunsFor = c.runsFor;
         Overshoot = c.overshoot;
         JumpAt = c.jumpAt;
         JumpBy = c.jumpBy;
-        PacingWait(250, world.Now);
+        PacingWait(250, fakeping::Counter());
         EXPECT_LT(world.Sleeps.size(), MaxSleeps) << "the wait did not end by itself";
         EXPECT_EQ(Slept(), c.slept);
         EXPECT_EQ(InterruptFlags, 0);
@@ -237,17 +276,65 @@ TEST_F(PacingWaitTest, ClockThatJumpsOrStopsEndsTheWait)
     }
 }
 
-TEST(PacingStepTest, FullStepsThenWhatRemains)
+// The step after a sleep: whole milliseconds that end before the deadline
+// even when the sleep is as late as sleeps have been; a yield (0) below
+// that; on a counter that does not move, what remains rounded up.  All in
+// counts of a 10 MHz counter.
+TEST(WaitStepTest, StepsLearnedLatenessAndYields)
 {
-    struct { DWORD wait, elapsed, step; } cases[] = {
-        { 250, 0, 20 },   { 250, 229, 20 }, { 250, 230, 20 }, { 250, 231, 19 },
-        { 250, 249, 1 },  { 250, 250, 0 },  { 250, 251, 0 },  { 250, 0xFFFFFFFFu, 0 },
-        { 0, 0, 0 },      { 5, 0, 5 },      { 0xFFFFFFFFu, 0, 20 },
-        { 0xFFFFFFFFu, 0xFFFFFFFEu, 1 },
+    const LONGLONG Ms = 10000;
+    struct { LONGLONG remaining; DWORD late; bool moves; DWORD step; } cases[] = {
+        { 250 * Ms, 0, true, 20 },       { 20 * Ms, 0, true, 20 },
+        { 19 * Ms, 0, true, 19 },        { 1 * Ms, 0, true, 1 },
+        { Ms / 2, 0, true, 0 },          { 0, 0, true, 0 },
+        { -5, 0, true, 0 },              { 250 * Ms, 1, true, 20 },
+        { 21 * Ms, 1, true, 20 },        { 21 * Ms - 1, 1, true, 19 },
+        { 2 * Ms, 1, true, 1 },          { 2 * Ms - 1, 1, true, 0 },
+        { 3 * Ms, 2, true, 1 },          { 3 * Ms - 1, 2, true, 0 },
+        { 19 * Ms + 2000, 0, false, 20 }, { 3000, 0, false, 1 },
+        { 250 * Ms, 2, false, 20 },      { 5 * Ms, 0, false, 5 },
     };
     for (auto &c : cases) {
-        SCOPED_TRACE(std::to_string(c.wait) + " after " + std::to_string(c.elapsed));
-        EXPECT_EQ(PacingStep(c.wait, c.elapsed), c.step);
+        SCOPED_TRACE(std::to_string(c.remaining) + " counts, " + std::to_string(c.late) +
+                     " ms late" + (c.moves ? "" : ", standing"));
+        ClockWait wait = { 10000000, 1000 * Ms, 1000 * Ms - c.remaining, 5, c.moves, c.late, 20 };
+        EXPECT_EQ(NextSleep(&wait), c.step);
+    }
+    // A pause takes its length in one sleep.
+    ClockWait pause = { 10000000, 1750 * Ms, 0, 5, true, 0, 1750 };
+    EXPECT_EQ(NextSleep(&pause), 1750u);
+}
+
+TEST(WaitStepTest, AfterASleep)
+{
+    const LONGLONG Ms = 10000;
+    struct {
+        const char *what;
+        LONGLONG last, now;
+        DWORD slept;
+        LONGLONG elapsed;   // counts added
+        bool moves;
+        DWORD late;         // learned, from 0
+    } cases[] = {
+        { "on time", 100, 100 + 20 * Ms, 20, 20 * Ms, true, 0 },
+        { "a little late", 100, 100 + 20 * Ms + 600, 20, 20 * Ms + 600, true, 1 },
+        { "a timer tick late", 100, 100 + 35 * Ms, 20, 35 * Ms, true, 2 },
+        { "early", 100, 100 + 19 * Ms, 20, 19 * Ms, true, 0 },
+        { "a yield", 100, 100 + 30, 0, 30, true, 0 },
+        { "standing", 100, 100, 20, 20 * Ms, false, 0 },
+        { "a standing yield", 100, 100, 0, 0, false, 0 },
+        { "stepped back", 100, 50, 20, 20 * Ms, false, 0 },
+        { "unreadable", 100, 0, 20, 20 * Ms, false, 0 },
+        { "no reading before", 0, 100, 20, 20 * Ms, false, 0 },
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ClockWait wait = { 10000000, 1000 * Ms, 7, c.last, true, 0, 20 };
+        AfterSleep(&wait, c.slept, c.now);
+        EXPECT_EQ(wait.Elapsed, 7 + c.elapsed);
+        EXPECT_EQ(wait.Moves, c.moves);
+        EXPECT_EQ(wait.LateMs, c.late);
+        EXPECT_EQ(wait.Last, c.now != 0 ? c.now : c.last);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "base/pluginstate.h"
 #include "sys/syscalls.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -135,6 +136,36 @@ TEST_F(NotePlayerTest, FinishSoundTopsUpTheLastWait)
         FinishSound(c.lastWait);
         EXPECT_EQ(sleeps, c.sleeps) << c.lastWait;
         EXPECT_EQ(messages, std::vector<DWORD>({ 0x7BB5, 0x7BB9 }));
+    }
+}
+
+// The pauses are timed on the performance counter: a sleep that ends early
+// is made up, so no pause is ever shorter than its length; one that ends late
+// is not made longer.
+TEST_F(NotePlayerTest, PausesNeverEndEarly)
+{
+    for (int lateUs : { 0, 400, -300, -999 }) {
+        SCOPED_TRACE(lateUs);
+        fakeping::world.SleepLateUs = lateUs;
+        ULONGLONG allowed = static_cast<ULONGLONG>(std::max(lateUs, 0)) +
+                            fakeping::world.YieldUs;
+        sleeps.clear();
+        ULONGLONG start = fakeping::world.Clock;
+        PlayOpErrorDrum(options_);
+        ULONGLONG paused = fakeping::world.Clock - start;
+        EXPECT_GE(paused, 1000000u);
+        EXPECT_LE(paused, 1000000u + allowed);
+        ASSERT_FALSE(sleeps.empty());
+        EXPECT_EQ(sleeps.front(), 1000u);
+
+        sleeps.clear();
+        start = fakeping::world.Clock;
+        FinishSound(250);
+        paused = fakeping::world.Clock - start;
+        EXPECT_GE(paused, 1500000u);
+        EXPECT_LE(paused, 1500000u + allowed);
+        ASSERT_FALSE(sleeps.empty());
+        EXPECT_EQ(sleeps.front(), 1500u);
     }
 }
 

@@ -97,8 +97,8 @@ static FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name)
 // Each echo call takes the world's echo time.
 static void EchoStarts(void)
 {
-    world.EchoStarts.push_back(world.Now);
-    world.Now += world.EchoMs;
+    world.EchoStarts.push_back(world.Clock);
+    world.Clock += world.EchoMs * 1000ull;
 }
 
 static DWORD WINAPI FakeGetIpErrorString(IP_STATUS code, PWSTR buffer, PDWORD size)
@@ -112,15 +112,68 @@ static DWORD WINAPI FakeGetIpErrorString(IP_STATUS code, PWSTR buffer, PDWORD si
     return NO_ERROR;
 }
 
+DWORD NowMs()
+{
+    return static_cast<DWORD>(world.Clock / 1000);
+}
+
+LONGLONG Counter()
+{
+    // Split so that a clock of days at any frequency stays in range.
+    ULONGLONG seconds = world.Clock / 1000000, micros = world.Clock % 1000000;
+    return static_cast<LONGLONG>(seconds) * world.CounterFrequency +
+           static_cast<LONGLONG>(micros) * world.CounterFrequency / 1000000;
+}
+
 static DWORD WINAPI FakeGetTickCount(void)
 {
-    return world.Now;
+    return NowMs();
+}
+
+static BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER *count)
+{
+    count->QuadPart = Counter();
+    return TRUE;
+}
+
+static BOOL WINAPI FakeQueryPerformanceFrequency(LARGE_INTEGER *frequency)
+{
+    frequency->QuadPart = world.CounterFrequency;
+    return TRUE;
+}
+
+static MMRESULT WINAPI FakeTimeBeginPeriod(UINT period)
+{
+    world.PeriodBegins++;
+    EXPECT_EQ(period, 1u);
+    if (world.RefuseFineTimer)
+        return TIMERR_NOCANDO;
+    world.FinePeriods++;
+    return TIMERR_NOERROR;
+}
+
+static MMRESULT WINAPI FakeTimeEndPeriod(UINT period)
+{
+    world.PeriodEnds++;
+    EXPECT_EQ(period, 1u);
+    if (world.FinePeriods == 0) {
+        ADD_FAILURE() << "timeEndPeriod without a granted timeBeginPeriod";
+        return TIMERR_NOCANDO;
+    }
+    world.FinePeriods--;
+    return TIMERR_NOERROR;
 }
 
 static void WINAPI FakeSleep(DWORD ms)
 {
     world.Sleeps.push_back(ms);
-    world.Now += ms;
+    if (ms == 0) {
+        world.Clock += world.YieldUs;
+    } else {
+        world.Clock += static_cast<ULONGLONG>(static_cast<LONGLONG>(ms) * 1000 + world.SleepLateUs);
+        if (world.FinePeriods == 0)
+            world.CoarseSleeps++;
+    }
     for (auto &event : world.Events) {
         if (event.first != world.Sleeps.size())
             continue;
@@ -157,7 +210,7 @@ static MMRESULT WINAPI FakeMidiOutShortMsg(HMIDIOUT handle, DWORD message)
 {
     EXPECT_EQ(handle, FakeMidi);
     world.Midi.push_back(message);
-    world.Now += world.MidiMs;
+    world.Clock += world.MidiMs * 1000ull;
     return MMSYSERR_NOERROR;
 }
 
@@ -214,7 +267,9 @@ void Install(bool midi)
 {
     world = World();
     world.DefaultTtl = 128;
-    world.Now = 100000;
+    world.Clock = 100000000;
+    world.CounterFrequency = 10000000;
+    world.YieldUs = 50;
     InstallFakeIcmp();
     g_icmp.After = Good(0);
     g_icmp.OnSend = EchoStarts;
@@ -226,6 +281,10 @@ void Install(bool midi)
     g_sys.GetIpErrorString = FakeGetIpErrorString;
     g_sys.GetTickCount = FakeGetTickCount;
     g_sys.Sleep = FakeSleep;
+    g_sys.QueryPerformanceCounter = FakeQueryPerformanceCounter;
+    g_sys.QueryPerformanceFrequency = FakeQueryPerformanceFrequency;
+    g_sys.timeBeginPeriod = FakeTimeBeginPeriod;
+    g_sys.timeEndPeriod = FakeTimeEndPeriod;
     g_sys.malloc = FakeMalloc;
     g_sys.GetConsoleMode = FakeGetConsoleMode;
     g_sys.SetConsoleCtrlHandler = FakeSetConsoleCtrlHandler;

@@ -26,13 +26,27 @@ std::vector<std::wstring> SentTo();
 
 // What the run saw and did.
 struct World {
-    // Clock: Sleep advances it, and so do every echo call and every MIDI
-    // message by the times below (0 unless a test sets them).
-    DWORD Now;
+    // One clock, in microseconds, behind the tick count (its milliseconds,
+    // low 32 bits) and the performance counter (CounterFrequency counts a
+    // second).  A Sleep advances it by the time asked plus SleepLateUs, a
+    // Sleep(0) by YieldUs; every echo call and every MIDI message by the
+    // times below (0 unless a test sets them).
+    ULONGLONG Clock;
+    LONGLONG CounterFrequency;
+    int SleepLateUs;     // negative: sleeps end early
+    DWORD YieldUs;
     std::vector<DWORD> Sleeps;
     DWORD EchoMs;
     DWORD MidiMs;
-    std::vector<DWORD> EchoStarts;   // the clock as each echo call began
+    std::vector<ULONGLONG> EchoStarts;   // the clock as each echo call began
+    // Timer resolution: timeBeginPeriod(1) is refused when RefuseFineTimer;
+    // the periods granted and not yet ended, every call of either kind,
+    // and the sleeps (Sleep(0) aside) taken while no period was in force.
+    bool RefuseFineTimer;
+    int FinePeriods;
+    int PeriodBegins;
+    int PeriodEnds;
+    size_t CoarseSleeps;
     // Console events: the sleep (1-based) after which each arrives, and the
     // event, or ListBreak for the list-output handler's flag.
     std::vector<std::pair<size_t, DWORD>> Events;
@@ -62,6 +76,11 @@ const DWORD ListBreak = 0x100;
 void Install(bool midi = true);
 // Puts MidiOut back.
 void Uninstall();
+
+// The clock in whole milliseconds, as the tick count shows it.
+DWORD NowMs();
+// The performance counter's reading now.
+LONGLONG Counter();
 
 // Readable MIDI messages for comparisons.
 std::string MidiText(const std::vector<DWORD> &messages);

@@ -5,9 +5,11 @@
 #include "sys/syscalls.h"
 
 // The documented failure of one entry: the result it returns and the error
-// GetLastError reports after it.  Entries that cannot fail (the clock, the
-// process id, GetLastError) and the release functions (free, CloseHandle,
-// RegCloseKey, ...: a caller can do nothing about their failure) have none.
+// GetLastError reports after it.  Entries that cannot fail (the tick count,
+// Sleep, the process id, GetLastError) and the release functions (free,
+// CloseHandle, RegCloseKey, timeEndPeriod, ...: a caller can do nothing about
+// their failure) have none.  The performance counter, documented never to
+// fail since Windows XP, fails here all the same: a wait must still end.
 struct SysFault {
     bool CanFail;
     INT_PTR Value;
