@@ -161,9 +161,11 @@ TEST(Shell, Utf16ScriptWithByteOrderMark)
 TEST(Shell, BadArgumentsShowTheUsageLine)
 {
     const char *usage =
-        "Usage: hostshell [--plugin PATH] [--pipe] [--transient] [-c LINE]... [SCRIPT]\r\n";
+        "Usage: hostshell [--plugin PATH] [--pipe] [--transient] [--midi FILE] [--midi-log FILE] "
+        "[-c LINE]... [SCRIPT]\r\n";
     std::vector<std::vector<std::wstring>> bad = {
         {L"--bogus"}, {L"-c"}, {L"--plugin"}, {L"one.btm", L"two.btm"}, {L"-x"},
+        {L"--midi"}, {L"--midi-log", L""},
     };
     for (const auto &args : bad) {
         SCOPED_TRACE(TableRow(bad, args));
