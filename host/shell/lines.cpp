@@ -142,7 +142,41 @@ static int RunCommand(const CommandEntry &command, const wchar_t *rest)
     return result;
 }
 
-static LineOutcome Dispatch(Plugin &plugin, const wchar_t *line)
+// "load PATH": one more plugin, which becomes the current one.
+static void Load(PluginSet &plugins, const wchar_t *rest, LineOutcome &outcome)
+{
+    std::wstring path = Argument(rest);
+    outcome.setsResult = true;
+    if (path.empty()) {
+        ShellError(L"Syntax: load PATH\r\n");
+        outcome.result = 2;
+        return;
+    }
+    outcome.result = AddPlugin(plugins, path) ? 0 : 1;
+}
+
+// "unload": the current plugin; "unload N": plugin N (1 is the shell's
+// first).
+static void Unload(PluginSet &plugins, const wchar_t *rest, LineOutcome &outcome)
+{
+    std::wstring text = Argument(rest);
+    if (text.empty()) {
+        if (plugins.current >= 0)
+            StopPlugin(plugins, plugins.current, 0);
+        return;
+    }
+    wchar_t *end = nullptr;
+    long number = wcstol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != 0 || number < 1 || number > plugins.count) {
+        ShellError(L"No plugin %s.\r\n", text.c_str());
+        outcome.setsResult = true;
+        outcome.result = 2;
+        return;
+    }
+    StopPlugin(plugins, static_cast<int>(number - 1), 0);
+}
+
+static LineOutcome Dispatch(PluginSet &plugins, const wchar_t *line)
 {
     LineOutcome outcome;
     const wchar_t *start = SkipBlanks(line);
@@ -154,6 +188,7 @@ static LineOutcome Dispatch(Plugin &plugin, const wchar_t *line)
     std::wstring word(start, end);
     const wchar_t *rest = SkipBlanks(end);
     const wchar_t *name = word.c_str();
+    const Plugin &plugin = CurrentPlugin(plugins);
 
     if (_wcsicmp(name, L"echo") == 0) {
         Echo(rest);
@@ -165,8 +200,10 @@ static LineOutcome Dispatch(Plugin &plugin, const wchar_t *line)
         ShowHelp(plugin, rest);
     } else if (_wcsicmp(name, L"memstat") == 0) {
         ShowMemoryState();
+    } else if (_wcsicmp(name, L"load") == 0) {
+        Load(plugins, rest, outcome);
     } else if (_wcsicmp(name, L"unload") == 0) {
-        StopPlugin(plugin, 0);
+        Unload(plugins, rest, outcome);
     } else if (_wcsicmp(name, L"exit") == 0) {
         Exit(rest, outcome);
     } else if (CommandEntry command = FindCommand(plugin, word); command.entry) {
@@ -180,7 +217,7 @@ static LineOutcome Dispatch(Plugin &plugin, const wchar_t *line)
     return outcome;
 }
 
-LineOutcome RunLine(Plugin &plugin, const wchar_t *line)
+LineOutcome RunLine(PluginSet &plugins, const wchar_t *line)
 {
     wchar_t *expanded = nullptr;
     // Variable functions are plugin calls too.
@@ -195,7 +232,7 @@ LineOutcome RunLine(Plugin &plugin, const wchar_t *line)
         abandoned.result = 1;
         return abandoned;
     }
-    LineOutcome outcome = Dispatch(plugin, expanded);
+    LineOutcome outcome = Dispatch(plugins, expanded);
     HostFreeText(expanded);
     return outcome;
 }

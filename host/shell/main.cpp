@@ -1,7 +1,12 @@
 // main.cpp - hostshell.exe: a small command shell that loads a plugin the
 // way the command processor does and runs command lines through it.
 //
-//   hostshell.exe [--plugin PATH] [--pipe] [--transient] [-c LINE]... [SCRIPT]
+//   hostshell.exe [--plugin PATH] [--pipe] [--transient] [--midi FILE]
+//                 [--midi-log FILE] [-c LINE]... [SCRIPT]
+//
+// --midi and --midi-log lend the plugins a MIDI output device that records
+// what they play, written when the shell ends (midirecorder.h).
+#include "host/shell/midirecorder.h"
 #include "host/shell/shell.h"
 #include "host/takecmd/hostcontrol.h"
 
@@ -10,12 +15,15 @@
 namespace {
 
 const wchar_t UsageLine[] =
-    L"Usage: hostshell [--plugin PATH] [--pipe] [--transient] [-c LINE]... [SCRIPT]\r\n";
+    L"Usage: hostshell [--plugin PATH] [--pipe] [--transient] [--midi FILE] [--midi-log FILE] "
+    L"[-c LINE]... [SCRIPT]\r\n";
 
 struct Options {
     std::wstring plugin;  // empty: the default beside the shell
     bool pipe = false;
     bool transient = false;
+    std::wstring midiFile;  // empty: none
+    std::wstring midiLog;   // empty: none
     std::vector<std::wstring> lines;
     std::wstring script;  // empty: none
 };
@@ -35,6 +43,10 @@ int ParseOptions(int argc, wchar_t **argv, Options &options)
                 options.transient = true;
             } else if (wcscmp(arg, L"--plugin") == 0 && i + 1 < argc) {
                 options.plugin = argv[++i];
+            } else if (wcscmp(arg, L"--midi") == 0 && i + 1 < argc && argv[i + 1][0]) {
+                options.midiFile = argv[++i];
+            } else if (wcscmp(arg, L"--midi-log") == 0 && i + 1 < argc && argv[i + 1][0]) {
+                options.midiLog = argv[++i];
             } else if (wcscmp(arg, L"-c") == 0 && i + 1 < argc) {
                 options.lines.push_back(argv[++i]);
             } else if (wcscmp(arg, L"--help") == 0 || wcscmp(arg, L"-h") == 0) {
@@ -68,7 +80,7 @@ std::wstring DefaultPlugin(void)
 
 // Runs lines until one says "exit"; keeps the result of the last line that
 // gives one.  True when the shell is to stop.
-bool RunLines(Plugin &plugin, const std::vector<std::wstring> &lines,
+bool RunLines(PluginSet &plugins, const std::vector<std::wstring> &lines,
               const std::wstring &batchName, int &result)
 {
     int number = 0;
@@ -76,7 +88,7 @@ bool RunLines(Plugin &plugin, const std::vector<std::wstring> &lines,
         number++;
         if (!batchName.empty())
             HostSetBatch(batchName.c_str(), number);
-        LineOutcome outcome = RunLine(plugin, line.c_str());
+        LineOutcome outcome = RunLine(plugins, line.c_str());
         if (outcome.setsResult)
             result = outcome.result;
         if (outcome.exit)
@@ -99,20 +111,10 @@ void WakeConsoleInput()
     PeekConsoleInputW(input, &record, 1, &count);
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t **argv)
+// Loads the plugin, runs the lines and the script, and unloads every plugin;
+// the shell's exit status.
+int RunShell(const Options &options)
 {
-    Options options;
-    switch (ParseOptions(argc, argv, options)) {
-    case 1:
-        Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"%s", UsageLine);
-        return 2;
-    case 2:
-        Printf(L"%s", UsageLine);
-        return 0;
-    }
-
     // First of all handlers, so that the plugin's come before it.
     InstallBreakHandler();
     WakeConsoleInput();
@@ -126,21 +128,40 @@ int wmain(int argc, wchar_t **argv)
     }
 
     HostSetFlags(options.transient, options.pipe);
-    Plugin plugin;
-    if (!LoadPlugin(options.plugin.empty() ? DefaultPlugin() : options.plugin, plugin))
+    PluginSet plugins;
+    if (!AddPlugin(plugins, options.plugin.empty() ? DefaultPlugin() : options.plugin))
         return 1;
-    if (!StartPlugin(plugin)) {
-        UnloadPlugin(plugin, 1);
-        return 1;
-    }
 
     int result = 0;
-    bool stop = RunLines(plugin, options.lines, std::wstring(), result);
+    bool stop = RunLines(plugins, options.lines, std::wstring(), result);
     if (!stop && !batchName.empty()) {
-        RunLines(plugin, scriptLines, batchName, result);
+        RunLines(plugins, scriptLines, batchName, result);
         HostSetBatch(nullptr, 0);
     }
     // The shell ends: ShutdownPlugin hears so.
-    UnloadPlugin(plugin, 1);
+    UnloadPlugins(plugins);
+    return result;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    Options options;
+    switch (ParseOptions(argc, argv, options)) {
+    case 1:
+        Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"%s", UsageLine);
+        return 2;
+    case 2:
+        Printf(L"%s", UsageLine);
+        return 0;
+    }
+    // Before any plugin is loaded, so that every one finds the device.
+    if ((!options.midiFile.empty() || !options.midiLog.empty()) &&
+        !StartMidiRecorder(FullPath(options.midiFile).c_str(), FullPath(options.midiLog).c_str()))
+        return 2;
+
+    int result = RunShell(options);
+    FinishMidiRecorder();
     return result;
 }

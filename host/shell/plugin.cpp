@@ -1,5 +1,6 @@
 // plugin.cpp - loading a plugin the way the command processor does: read its
 // description, check its exports, initialise, and release it at the end.
+#include "host/shell/midirecorder.h"
 #include "host/shell/shell.h"
 #include "host/takecmd/hostcontrol.h"
 
@@ -84,7 +85,10 @@ static bool MissingExport(const std::string &name)
     return false;
 }
 
-bool LoadPlugin(const std::wstring &path, Plugin &plugin)
+// Loads the library, reads its description and checks that every name of
+// its implements list has its export.  On failure the message is written
+// and the library released; the result is then false.
+static bool LoadPlugin(const std::wstring &path, Plugin &plugin)
 {
     plugin = Plugin();
     HMODULE module = LoadLibraryW(path.c_str());
@@ -144,31 +148,73 @@ bool LoadPlugin(const std::wstring &path, Plugin &plugin)
     return true;
 }
 
-bool StartPlugin(Plugin &plugin)
+// The last loaded plugin that still runs becomes the current one, and its
+// names take part in expansion.
+static void SelectCurrent(PluginSet &set)
 {
-    int result = static_cast<int>(CallPlugin("InitializePlugin", plugin.initialize, {}));
-    if (result != 0)
-        return false;
-    plugin.running = true;
-    HostSetPlugin(plugin.module, plugin.implements.c_str());
-    return true;
+    set.current = -1;
+    for (int i = set.count - 1; i >= 0 && set.current < 0; i--) {
+        if (set.plugins[i].running)
+            set.current = i;
+    }
+    if (set.current < 0) {
+        HostSetPlugin(nullptr, nullptr);
+    } else {
+        const Plugin &plugin = set.plugins[set.current];
+        HostSetPlugin(plugin.module, plugin.implements.c_str());
+    }
 }
 
-void StopPlugin(Plugin &plugin, int endProcess)
+static void ReleasePlugin(Plugin &plugin)
 {
-    if (!plugin.running)
-        return;
-    HostSetPlugin(nullptr, nullptr);
-    plugin.running = false;
-    CallPlugin("ShutdownPlugin", plugin.shutdown, {endProcess});
-}
-
-void UnloadPlugin(Plugin &plugin, int endProcess)
-{
-    StopPlugin(plugin, endProcess);
     if (plugin.module)
         FreeLibrary(plugin.module);
     plugin = Plugin();
+}
+
+bool AddPlugin(PluginSet &set, const std::wstring &path)
+{
+    if (set.count == MaxPlugins) {
+        ShellError(L"Too many plugins.\r\n");
+        return false;
+    }
+    Plugin &plugin = set.plugins[set.count];
+    if (!LoadPlugin(path, plugin))
+        return false;
+    int result = static_cast<int>(CallPlugin("InitializePlugin", plugin.initialize, {}));
+    if (result != 0) {
+        ReleasePlugin(plugin);
+        return false;
+    }
+    plugin.running = true;
+    set.count++;
+    SelectCurrent(set);
+    return true;
+}
+
+void StopPlugin(PluginSet &set, int index, int endProcess)
+{
+    Plugin &plugin = set.plugins[index];
+    if (!plugin.running)
+        return;
+    plugin.running = false;
+    SelectCurrent(set);
+    CallPlugin("ShutdownPlugin", plugin.shutdown, {endProcess});
+}
+
+void UnloadPlugins(PluginSet &set)
+{
+    for (int i = set.count - 1; i >= 0; i--) {
+        StopPlugin(set, i, 1);
+        ReleasePlugin(set.plugins[i]);
+    }
+    set.count = 0;
+}
+
+const Plugin &CurrentPlugin(const PluginSet &set)
+{
+    static const Plugin none;
+    return set.current < 0 ? none : set.plugins[set.current];
 }
 
 CommandEntry FindCommand(const Plugin &plugin, const std::wstring &name)
@@ -191,11 +237,12 @@ CommandEntry FindCommand(const Plugin &plugin, const std::wstring &name)
 // Registered before the plugin loads, so the handlers the plugin registers
 // later are asked first; this one only answers for Control-C and
 // Control-Break while a plugin call runs, and lets the default end the shell
-// otherwise.
+// otherwise - after the MIDI recording is written.
 static BOOL WINAPI IgnoreBreakDuringPluginCall(DWORD type)
 {
     if ((type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) && PluginCallActive != 0)
         return TRUE;
+    FinishMidiRecorder();
     return FALSE;
 }
 

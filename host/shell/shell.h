@@ -29,18 +29,28 @@ INT_PTR CallPlugin(const char *name, FARPROC entry, std::initializer_list<INT_PT
 int CallPluginChecked(const char *name, FARPROC entry, std::initializer_list<INT_PTR> args,
                       INT_PTR *result);
 
-// Loads the library, reads its description and checks that every name of
-// its implements list has its export.  On failure the message is written
-// and the library released; the result is then false.
-bool LoadPlugin(const std::wstring &path, Plugin &plugin);
-// InitializePlugin; true when it succeeded (the plugin then takes part in
-// expansion).
-bool StartPlugin(Plugin &plugin);
-// ShutdownPlugin once, if still running; the plugin leaves expansion.
+// The plugins of the shell: number 1 is the one it starts with, each "load"
+// line adds the next (a second copy of a plugin is a copy of its file).
+// Lines go to the current plugin: the last loaded of those still running.
+const int MaxPlugins = 4;
+struct PluginSet {
+    Plugin plugins[MaxPlugins];
+    int count = 0;     // numbers given out
+    int current = -1;  // index of the current plugin; -1: none runs
+};
+// Loads and initialises the next plugin and makes it the current one; false
+// (after the message) when it cannot be had.
+bool AddPlugin(PluginSet &set, const std::wstring &path);
+// ShutdownPlugin once for the plugin at `index`, if still running; it leaves
+// expansion, and the current plugin becomes the last loaded that still runs.
 // `endProcess` is 1 when the shell is ending, 0 when only the plugin is
 // unloaded.
-void StopPlugin(Plugin &plugin, int endProcess);
-void UnloadPlugin(Plugin &plugin, int endProcess);
+void StopPlugin(PluginSet &set, int index, int endProcess);
+// At the shell's end: every plugin shut down and released, the last loaded
+// first.
+void UnloadPlugins(PluginSet &set);
+// The current plugin; a record that does not run when there is none.
+const Plugin &CurrentPlugin(const PluginSet &set);
 // The plugin's command export for `name`, compared without case; entry null
 // when the implements list names no such command.
 struct CommandEntry {
@@ -59,7 +69,7 @@ struct LineOutcome {
     int result = 0;
     bool exit = false;        // "exit": stop running lines
 };
-LineOutcome RunLine(Plugin &plugin, const wchar_t *line);
+LineOutcome RunLine(PluginSet &plugins, const wchar_t *line);
 
 // The lines of a script file (UTF-8, or UTF-16 with its byte-order mark),
 // without their line ends.  False with a message when it cannot be read.

@@ -18,17 +18,6 @@ inline ShellResult RunFake(std::vector<std::wstring> args, const EnvList &env = 
     return RunShell(args, env);
 }
 
-// Each -c line in turn.
-inline std::vector<std::wstring> Lines(std::initializer_list<const wchar_t *> lines)
-{
-    std::vector<std::wstring> args;
-    for (const wchar_t *line : lines) {
-        args.push_back(L"-c");
-        args.push_back(line);
-    }
-    return args;
-}
-
 // What the fake plugin writes around every run.
 #define FAKE_INIT "init\r\n"
 #define FAKE_SHUTDOWN "shutdown 1\r\n"

@@ -2,6 +2,7 @@
 // plugin: order of lines, dispatch, built-ins, results and exit status,
 // arguments, and loading failures.
 #include "fakeshell.h"
+#include "midilog.h"
 #include "testsupport.h"
 
 TEST(Shell, RunsCommandLinesThenTheScriptBetweenLoadAndUnload)
@@ -113,6 +114,40 @@ TEST(Shell, UnloadShutsThePluginDownOnce)
     EXPECT_BYTES("Unknown command: fakeecho\r\n", r.err);
 }
 
+// "load" adds a plugin that lines then go to; "unload N" shuts plugin N
+// down, and lines go to the last loaded one still running.
+TEST(Shell, LoadAndUnloadASecondPlugin)
+{
+    TempScript copy(L"FakeCopy.dll", ReadFileBytes(FakePluginPath()));
+    std::wstring load = L"load " + copy.Path();
+    ShellResult r = RunFake(Lines({load.c_str(), L"fakeinfo", L"unload 2",
+                                   L"fakeinfo", L"unload 1", L"fakeinfo", L"unload 3", L"load"}));
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_BYTES(FAKE_INIT FAKE_INIT "given self, host module self, name FakeCopy.dll\r\n" FAKE_UNLOAD
+                 "given self, host module self, name FakePlugin.dll\r\n" FAKE_UNLOAD,
+                 r.out);
+    EXPECT_BYTES("Unknown command: fakeinfo\r\nNo plugin 3.\r\nSyntax: load PATH\r\n", r.err);
+}
+
+// With --midi-log the plugin finds one MIDI output device: opens of device 0
+// and of the mapper get handles of their own (within 32 bits, for the
+// shared record), other devices and closed or unknown handles are refused
+// as Windows refuses them, and the log shows what was played on it.
+TEST(Shell, TheRecordingDeviceAnswersAsADevice)
+{
+    RecordedRun run = RunRecorded({L"--plugin", FakePluginPath(), L"-c", L"fakemidi"});
+    EXPECT_EQ(run.shell.exitCode, 0u);
+    EXPECT_BYTES(FAKE_INIT "devices 1\r\ncaps 0 [hostshell recorder] device 1 2\r\nopen 0 0\r\n"
+                           "open mapper 0\r\nopen 1 2 null\r\nhandles two, 32 bits\r\nfirst 0\r\n"
+                           "second 0\r\nunknown 5\r\nreset 0\r\nclose 0\r\nclosed 5 5\r\n"
+                           "second 0 close 0\r\n" FAKE_SHUTDOWN,
+                 run.shell.out);
+    EXPECT_BYTES("", run.shell.err);
+    EXPECT_EQ("open 1 device 0\nopen 2 device mapper\n95 3C 60\nC5 0A\nreset 1\nclose 1\nD5 40\n"
+              "close 2\n",
+              Texts(run.log));
+}
+
 TEST(Shell, PipeAndTransientFlags)
 {
     struct {
@@ -161,9 +196,11 @@ TEST(Shell, Utf16ScriptWithByteOrderMark)
 TEST(Shell, BadArgumentsShowTheUsageLine)
 {
     const char *usage =
-        "Usage: hostshell [--plugin PATH] [--pipe] [--transient] [-c LINE]... [SCRIPT]\r\n";
+        "Usage: hostshell [--plugin PATH] [--pipe] [--transient] [--midi FILE] [--midi-log FILE] "
+        "[-c LINE]... [SCRIPT]\r\n";
     std::vector<std::vector<std::wstring>> bad = {
         {L"--bogus"}, {L"-c"}, {L"--plugin"}, {L"one.btm", L"two.btm"}, {L"-x"},
+        {L"--midi"}, {L"--midi-log", L""},
     };
     for (const auto &args : bad) {
         SCOPED_TRACE(TableRow(bad, args));

@@ -10,8 +10,9 @@
 # its own address.  The router has no other route, so no packet leaves these
 # namespaces.  Wine sends its echoes from its device-driver process, so the
 # whole Wine session runs in the test host's namespace, with a prefix of its
-# own.  Needs root and `ip netns` (Debian iproute2); exit status 77 means
-# skipped.
+# own.  The time-out and unreachable runs also play into the shell's
+# recording MIDI device, and what they played is checked.  Needs root and
+# `ip netns` (Debian iproute2); exit status 77 means skipped.
 # Arguments: the wine-run script, the bin directory, the Wine prefix to use.
 set -u
 WINE_RUN=$1
@@ -36,6 +37,7 @@ WINESERVER=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserve
 work=$(mktemp -d)
 [ -n "${KEEP_WORK:-}" ] && echo "work: $work"
 failures=0
+checks=0
 
 # Wine's processes would keep the host's namespace alive, and a server left
 # from an earlier run would send the echoes from that run's namespace.
@@ -108,18 +110,34 @@ if ! setup; then
 fi
 stop_wine
 
+# wine_in_host PROGRAM ARGS...: a program in the test host's namespace with
+# the test's Wine prefix.
+wine_in_host() {
+    ip netns exec "$HOST" env -u NOLOADMSG -u Highlight -u NoMidi SONARO_WINEPREFIX="$PREFIX" \
+        "$@"
+}
+
+# A Shared MIDI record left by a shell that ended without unloading the
+# plugin would be taken by a later shell with the same process id.
+wine_in_host "$WINE_RUN" reg delete 'HKCU\Software\OrvelPlugins\Shared MIDI' /f >/dev/null 2>&1
+
 # run NAME LINE...: runs the shell in the test host's namespace with one -c
 # per LINE; output in $work/NAME.out and .err, the shell's status (the last
-# command's result) in $status.
+# command's result) in $status.  MIDI is off; with SOUND=1 (SOUND=1 run ...)
+# it is on, and the shell's recording device writes $work/NAME.log.
 run() {
     local name=$1
     shift
-    local args=() line
+    local args=() line midi=(NoMidi=1)
+    if [ -n "${SOUND:-}" ]; then
+        local log="Z:$work/$name.log"
+        args+=(--midi-log "${log//\//\\}")
+        midi=()
+    fi
     for line in "$@"; do
         args+=(-c "$line")
     done
-    ip netns exec "$HOST" env -u NOLOADMSG -u Highlight NoMidi=1 SONARO_WINEPREFIX="$PREFIX" \
-        "$WINE_RUN" "$BIN/hostshell.exe" "${args[@]}" \
+    wine_in_host env "${midi[@]}" "$WINE_RUN" "$BIN/hostshell.exe" "${args[@]}" \
         </dev/null >"$work/$name.out" 2>"$work/$name.err"
     status=$?
 }
@@ -138,6 +156,7 @@ pattern() {
 # check NAME RESULT: the shell's result and standard output (CR LF lines)
 # against the expected lines on standard input; standard error empty.
 check() {
+    checks=$((checks + 1))
     local name=$1 result=$2
     local -a want got
     mapfile -t want
@@ -174,6 +193,41 @@ check() {
     failures=$((failures + 1))
 }
 
+# check_sound NAME LINES [FROM TO MS]...: the MIDI log of run NAME without
+# its times, its lines joined by "|", against LINES; and for each triple the
+# time from log line FROM to log line TO (from 1) against MS, at most 20 ms
+# early and 200 ms late.
+check_sound() {
+    checks=$((checks + 1))
+    local name=$1 want=$2
+    shift 2
+    local log=$work/$name.log problems=() got gap
+    if [ ! -f "$log" ]; then
+        problems+=("no MIDI log")
+    else
+        got=$(cut -d' ' -f2- "$log" | paste -sd'|')
+        [ "$got" = "$want" ] || problems+=("log \"$got\", expected \"$want\"")
+        while [ $# -ge 3 ]; do
+            gap=$(awk -v from="$1" -v to="$2" \
+                'NR == from { a = $1 } NR == to { b = $1 } END { printf "%d", b - a }' "$log")
+            if [ "$gap" -lt $(($3 - 20)) ] || [ "$gap" -gt $(($3 + 200)) ]; then
+                problems+=("line $1 to line $2: $gap ms, expected $3")
+            fi
+            shift 3
+        done
+    fi
+    if [ ${#problems[@]} -eq 0 ]; then
+        echo "ok   $name sound"
+        return
+    fi
+    echo "FAIL $name sound:"
+    printf '     %s\n' "${problems[@]}"
+    echo "---- MIDI log:"
+    cat "$log" 2>/dev/null
+    echo "----"
+    failures=$((failures + 1))
+}
+
 # The router answers: good replies, and @PINGTIME gives the time.
 run router "sonaro /n:2 /z:250 10.200.1.1" "echo pingtime %@pingtime[10.200.1.1,2]"
 check router 0 <<'EOF'
@@ -193,7 +247,7 @@ EOF
 
 # The blackhole route swallows the echoes: time-outs, nothing received.
 # Wine has no text for the error code, so the numbered line stands.
-run timeout "sonaro /n:2 /w:500 10.200.9.9" "echo pingtime %@pingtime[10.200.9.9,1]" \
+SOUND=1 run timeout "sonaro /n:2 /w:500 10.200.9.9" "echo pingtime %@pingtime[10.200.9.9,1]" \
     "echo received %_pingsrcvd lost %_pingslost average %_pingavg"
 check timeout 1 <<'EOF'
 Sonaro v{v} loaded.
@@ -208,9 +262,15 @@ Ping statistics for 10.200.9.9:
 pingtime -1
 received 0 lost 2 average 00
 EOF
+# The error drum (Low Timbale) after each time-out: the second comes the
+# ErrorSnooze wait (650 ms) and the second time-out after the first; then
+# the wait is topped up to 1750 ms and all notes are switched off.
+# @PINGTIME plays nothing.
+check_sound timeout "open 1 device 0|C5 72|89 42 00|99 42 60|89 42 00|99 42 60|B5 7B 00|B9 7B 00|close 1" \
+    4 6 1150 6 7 1750
 
 # The unreachable route: the router reports the host unreachable.
-run unreachable "sonaro /n:2 /z:250 10.200.8.8" "echo pingtime %@pingtime[10.200.8.8,2]" \
+SOUND=1 run unreachable "sonaro /n:2 /z:250 10.200.8.8" "echo pingtime %@pingtime[10.200.8.8,2]" \
     "echo received %_pingsrcvd lost %_pingslost"
 check unreachable 1 <<'EOF'
 Sonaro v{v} loaded.
@@ -227,6 +287,10 @@ Approximate round trip times in milliseconds:
 pingtime -2
 received 2 lost 0
 EOF
+# An unreachable host's replies are failures too: the error drum, and the
+# ErrorSnooze wait after each, not /Z's.
+check_sound unreachable "open 1 device 0|C5 72|89 42 00|99 42 60|89 42 00|99 42 60|B5 7B 00|B9 7B 00|close 1" \
+    4 6 650 6 7 1750
 
 # A TTL of 1 ends at the router on the way to the far host, which answers
 # with the system's TTL.
@@ -265,5 +329,5 @@ Approximate round trip times in milliseconds:
 pingtime -1
 EOF
 
-echo "$failures of 5 cases failed"
+echo "$failures of $checks checks failed"
 exit $((failures > 0))

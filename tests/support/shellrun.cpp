@@ -88,12 +88,34 @@ std::vector<wchar_t> EnvironmentBlock(const EnvList &env)
     return block;
 }
 
-void ReadAll(HANDLE pipe, std::string *bytes)
+double MillisecondsSince(const LARGE_INTEGER &start)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
+}
+
+// Everything from the pipe; each completed line stamped with the time its
+// last chunk arrived.
+void ReadAll(HANDLE pipe, std::string *bytes, std::vector<TimedLine> *lines, LARGE_INTEGER start)
 {
     char chunk[4096];
     DWORD got = 0;
-    while (ReadFile(pipe, chunk, sizeof chunk, &got, nullptr) && got > 0)
+    size_t lineStart = 0;
+    while (ReadFile(pipe, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        double ms = MillisecondsSince(start);
         bytes->append(chunk, got);
+        size_t end;
+        while ((end = bytes->find('\n', lineStart)) != std::string::npos) {
+            size_t stop = end > lineStart && (*bytes)[end - 1] == '\r' ? end - 1 : end;
+            lines->push_back({ms, bytes->substr(lineStart, stop - lineStart)});
+            lineStart = end + 1;
+        }
+    }
+    if (lineStart < bytes->size())
+        lines->push_back({MillisecondsSince(start), bytes->substr(lineStart)});
 }
 
 }  // namespace
@@ -104,6 +126,16 @@ std::wstring BinDirectory()
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
     std::wstring directory(path, n);
     return directory.substr(0, directory.find_last_of(L"\\/") + 1);
+}
+
+std::vector<std::wstring> Lines(std::initializer_list<const wchar_t *> lines)
+{
+    std::vector<std::wstring> args;
+    for (const wchar_t *line : lines) {
+        args.push_back(L"-c");
+        args.push_back(line);
+    }
+    return args;
 }
 
 EnvList WithNoMidi(EnvList extra)
@@ -150,6 +182,7 @@ ShellResult RunShellAt(const std::wstring &program, const std::vector<std::wstri
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process = {};
+    LARGE_INTEGER start = {};
     // Wine now and then fails a start with an internal error under load;
     // a test is about the shell, not about that, so try a few times.
     BOOL started = FALSE;
@@ -157,6 +190,7 @@ ShellResult RunShellAt(const std::wstring &program, const std::vector<std::wstri
     for (int attempt = 0; attempt < 3 && !started; attempt++) {
         if (attempt > 0)
             Sleep(200);
+        QueryPerformanceCounter(&start);
         started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                  CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(),
                                  nullptr, &startup, &process);
@@ -173,8 +207,8 @@ ShellResult RunShellAt(const std::wstring &program, const std::vector<std::wstri
         return result;
     }
     result.started = true;
-    std::thread outReader(ReadAll, outRead, &result.out);
-    std::thread errReader(ReadAll, errRead, &result.err);
+    std::thread outReader(ReadAll, outRead, &result.out, &result.outLines, start);
+    std::thread errReader(ReadAll, errRead, &result.err, &result.errLines, start);
     if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
         result.timedOut = true;
         TerminateProcess(process.hProcess, 255);
@@ -220,6 +254,21 @@ TempScript::~TempScript()
 {
     DeleteFileW(path_.c_str());
     RemoveDirectoryW(path_.substr(0, path_.find_last_of(L'\\')).c_str());
+}
+
+std::string ReadFileBytes(const std::wstring &path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
 }
 
 std::string Utf8(const std::wstring &text)

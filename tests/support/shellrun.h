@@ -20,12 +20,21 @@
 #include <vector>
 
 
+// One line of output (without its line end) and when it arrived: milliseconds
+// since the shell was started, by this process's performance counter.
+struct TimedLine {
+    double ms;
+    std::string text;
+};
+
 struct ShellResult {
     bool started = false;  // false: hostshell.exe could not be started
     bool timedOut = false;  // killed after the time limit
     DWORD exitCode = 0;
     std::string out;  // standard output, exact bytes (UTF-8 from the shell)
     std::string err;  // standard error, exact bytes
+    std::vector<TimedLine> outLines;  // the same, line by line, with their times
+    std::vector<TimedLine> errLines;
 };
 
 // Environment changes for the child: a value sets the variable, nullopt
@@ -43,6 +52,9 @@ ShellResult RunShell(const std::vector<std::wstring> &args, const EnvList &env =
 // The same with a copy of hostshell.exe elsewhere (its TakeCmd.dll beside it).
 ShellResult RunShellAt(const std::wstring &program, const std::vector<std::wstring> &args,
                        const EnvList &env = {}, DWORD timeoutMs = 60000);
+
+// Each line as a -c argument, in turn.
+std::vector<std::wstring> Lines(std::initializer_list<const wchar_t *> lines);
 
 // `extra` with NoMidi=1: the real DLL then loads without a MIDI device.
 EnvList WithNoMidi(EnvList extra = {});
@@ -63,6 +75,9 @@ public:
 private:
     std::wstring path_;
 };
+
+// The bytes of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring &path);
 
 // Wide text to UTF-8 (what the shell writes for it).
 std::string Utf8(const std::wstring &text);

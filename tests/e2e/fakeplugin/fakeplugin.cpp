@@ -7,6 +7,8 @@
 // fail.
 #include "base/hostapi.h"
 
+#include <mmsystem.h>
+
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -28,7 +30,8 @@ volatile LONG BreakSeen;
 wchar_t ImplementsOverride[1024];
 
 const wchar_t DefaultImplements[] =
-    L"fakeecho,fakeresult,fakeexpand,fakewait,fakeinfo,fakecrash,fakecdecl,@fakefunc,@fakelong,"
+    L"fakeecho,fakeresult,fakeexpand,fakewait,fakeinfo,fakecrash,fakecdecl,fakemidi,@fakefunc,"
+    L"@fakelong,"
     L"@fakecrash,_fakevar,_batch";
 
 HANDLE StdErr()
@@ -188,6 +191,35 @@ FAKE_EXPORT int WINAPI fakewait(wchar_t *arguments)
         SetConsoleCtrlHandler(FakeBreakHandler, FALSE);
     Printf(BreakSeen ? L"interrupted\r\n" : L"waited\r\n");
     return BreakSeen ? 3 : 0;
+}
+
+// The MIDI output calls a plugin may make, and what each gave; run under the
+// shell's recording device (--midi-log).
+FAKE_EXPORT int WINAPI fakemidi(wchar_t *)
+{
+    Printf(L"devices %u\r\n", midiOutGetNumDevs());
+    MIDIOUTCAPSW caps;
+    memset(&caps, 0, sizeof caps);
+    MMRESULT result = midiOutGetDevCapsW(0, &caps, sizeof caps);
+    Printf(L"caps %u [%s] device 1 %u\r\n", result, caps.szPname,
+           midiOutGetDevCapsW(1, &caps, sizeof caps));
+    HMIDIOUT first = nullptr, second = nullptr, third = nullptr;
+    Printf(L"open 0 %u\r\n", midiOutOpen(&first, 0, 0, 0, CALLBACK_NULL));
+    Printf(L"open mapper %u\r\n", midiOutOpen(&second, MIDI_MAPPER, 0, 0, CALLBACK_NULL));
+    result = midiOutOpen(&third, 1, 0, 0, CALLBACK_NULL);
+    Printf(L"open 1 %u %s\r\n", result, third ? L"handle" : L"null");
+    UINT_PTR a = reinterpret_cast<UINT_PTR>(first), b = reinterpret_cast<UINT_PTR>(second);
+    Printf(L"handles %s, %s\r\n", a && b && a != b ? L"two" : L"not two",
+           a <= 0xFFFFFFFFu && b <= 0xFFFFFFFFu ? L"32 bits" : L"wider");
+    Printf(L"first %u\r\n", midiOutShortMsg(first, 0x603C95));
+    Printf(L"second %u\r\n", midiOutShortMsg(second, 0x0AC5));
+    Printf(L"unknown %u\r\n", midiOutShortMsg(reinterpret_cast<HMIDIOUT>(0x1234), 0x7BB5));
+    Printf(L"reset %u\r\n", midiOutReset(first));
+    Printf(L"close %u\r\n", midiOutClose(first));
+    Printf(L"closed %u %u\r\n", midiOutShortMsg(first, 0x3C85), midiOutClose(first));
+    result = midiOutShortMsg(second, 0x40D5);
+    Printf(L"second %u close %u\r\n", result, midiOutClose(second));
+    return 0;
 }
 
 // "<ARGS>"; "fail" writes a message and fails.
