@@ -8,7 +8,6 @@
 #include "base/sharedmidi.h"
 #include "console/conlist.h"
 #include "help/newhelp.h"
-#include "base/identity.h"
 
 #include <string.h>
 

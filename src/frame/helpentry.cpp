@@ -2,7 +2,6 @@
 #include "frame/entries.h"
 #include "help/newhelp.h"
 #include "base/hostbuffer.h"
-#include "base/identity.h"
 
 #include <string.h>
 

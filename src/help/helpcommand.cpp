@@ -5,7 +5,6 @@
 #include "base/hostapi.h"
 #include "base/errorreport.h"
 #include "base/usagetexts.h"
-#include "base/identity.h"
 
 #include <string.h>
 #include <wctype.h>

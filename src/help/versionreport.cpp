@@ -1,7 +1,6 @@
 // versionreport.cpp - the /V version report, the build date and the _clver$ entry.
 #include "help/helpcommand.h"
 #include "base/hostapi.h"
-#include "base/identity.h"
 
 #include <ctype.h>
 #include <string.h>
