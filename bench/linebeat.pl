@@ -3,20 +3,30 @@
 # runs in a pseudo-terminal (script), and every line it prints is stamped
 # with the monotonic clock as it arrives.
 #
-#   linebeat.pl PREFIX WAIT_MS WAITS_AFTER_LAST COMMAND
+#   linebeat.pl [--midi-log LOG] PREFIX WAIT_MS WAITS_AFTER_LAST COMMAND
 #
 # A beat is the time from one "Reply from" line to the next; its ideal is
 # WAIT_MS plus the round-trip time the later line reports.  The whole run is
 # the time from the "Pinging" header to the statistics line; its ideal is the
 # reported round-trip times plus one wait between echoes, and WAITS_AFTER_LAST
 # more waits after the last echo (1 for a program that also waits then).
+# With --midi-log, LOG is the stand-in host's recording of the run
+# (hostshell.exe --midi-log): the beat as heard is then also taken, from one
+# note-on of the melodic channel to the next against the same ideal.
 # Prints "PREFIX_key value" lines.
 use strict;
 use warnings;
 use Time::HiRes qw(clock_gettime CLOCK_MONOTONIC);
 
+my $midi_log;
+if (@ARGV && $ARGV[0] eq '--midi-log') {
+    shift @ARGV;
+    $midi_log = shift @ARGV;
+}
 my ($prefix, $wait, $after, $command) = @ARGV;
-die "usage: linebeat.pl PREFIX WAIT_MS WAITS_AFTER_LAST COMMAND\n" unless defined $command;
+die "usage: linebeat.pl [--midi-log LOG] PREFIX WAIT_MS WAITS_AFTER_LAST COMMAND\n"
+    unless defined $command;
+unlink $midi_log if defined $midi_log;
 
 sub now_ms { return clock_gettime(CLOCK_MONOTONIC) * 1000; }
 
@@ -55,23 +65,50 @@ sub percentile {
     return $v[$rank - 1];
 }
 
-my @errors;
-for my $i (1 .. $#replies) {
-    my $beat = $replies[$i][0] - $replies[$i - 1][0];
-    push @errors, $beat - ($wait + $replies[$i][1]);
+# Each beat's error against the wait plus the later echo's reported time,
+# from a list of times (one per reply, in order).
+sub beat_errors {
+    my @at = @_;
+    my @errors;
+    for my $i (1 .. $#at) {
+        last if $i > $#replies;
+        push @errors, $at[$i] - $at[$i - 1] - ($wait + $replies[$i][1]);
+    }
+    return @errors;
 }
+
+sub print_spread {
+    my ($key, @errors) = @_;
+    return unless @errors;
+    my $max = (sort { $b <=> $a } @errors)[0];
+    my $min = (sort { $a <=> $b } @errors)[0];
+    printf "%s_median_ms %.2f\n", $key, median(@errors);
+    printf "%s_p90_ms %.2f\n", $key, percentile(90, @errors);
+    printf "%s_max_ms %.2f\n", $key, $max;
+    printf "%s_min_ms %.2f\n", $key, $min;
+}
+
+my @errors = beat_errors(map { $_->[0] } @replies);
 my $rtt = 0;
 $rtt += $_->[1] for @replies;
 my $echoes = @replies;
 printf "%s_echoes %d\n", $prefix, $echoes;
-if (@errors) {
-    my $max = (sort { $b <=> $a } @errors)[0];
-    my $min = (sort { $a <=> $b } @errors)[0];
-    printf "%s_beat_error_median_ms %.2f\n", $prefix, median(@errors);
-    printf "%s_beat_error_p90_ms %.2f\n", $prefix, percentile(90, @errors);
-    printf "%s_beat_error_max_ms %.2f\n", $prefix, $max;
-    printf "%s_beat_error_min_ms %.2f\n", $prefix, $min;
-    printf "%s_early_lines %d\n", $prefix, scalar(grep { $_ < -1 } @errors);
+print_spread("${prefix}_beat_error", @errors);
+printf "%s_early_lines %d\n", $prefix, scalar(grep { $_ < -1 } @errors) if @errors;
+
+# The recording: "MS 95 KEY VELOCITY" is a note-on of channel 6, the
+# melodic one (velocity 00 would be a note-off).
+if (defined $midi_log) {
+    my @notes;
+    if (open(my $log, '<', $midi_log)) {
+        while (my $line = <$log>) {
+            push @notes, $1 if $line =~ /^(\d+\.\d+) 95 [0-9A-F]{2} (?!00)[0-9A-F]{2}\s*$/;
+        }
+        close($log);
+    }
+    printf "%s_notes %d\n", $prefix, scalar(@notes);
+    my @heard = beat_errors(@notes);
+    print_spread("${prefix}_heard_beat_error", @heard) if @notes == @replies;
 }
 if (defined $header && defined $stats && $echoes > 0) {
     printf "%s_run_wall_ms %.1f\n", $prefix, $stats - $header;
