@@ -100,7 +100,13 @@ load=$(cut -d' ' -f1 /proc/loadavg)
 peer_rows() {
     local a=$1
     if [ "$a" = x86 ] && [ -n "$x86_reason" ]; then
-        echo "| x86: beat error and whole run, \`sonaro\` and \`ping.exe\` | not measured: $x86_reason | | |"
+        local kept
+        kept=$(printf '%s\n' "$previous" | grep '^| x86: ' || true)
+        if [ -n "$kept" ]; then
+            printf '%s\n' "$kept"
+        else
+            echo "| x86: beat error and whole run, \`sonaro\` and \`ping.exe\` | not measured: $x86_reason | | |"
+        fi
         return
     fi
     local sw=$(value ${a}_sonaro_run_wall_ms) si=$(value ${a}_sonaro_run_ideal_ms)
@@ -118,7 +124,19 @@ plugin_table() {
     echo "### $bits-bit DLL (Sonaro-$a.dll)"
     echo
     if [ "$a" = x86 ] && [ -n "$x86_reason" ]; then
-        echo "Not measured: $x86_reason."
+        # The figures of the last machine that could run it stay, marked so.
+        local kept
+        kept=$(previous_section "### 32-bit DLL" | sed -e '1,2d' -e '/^Not measured on this run/,/^$/d')
+        echo "Not measured on this run: $x86_reason."
+        echo
+        if printf '%s\n' "$kept" | grep -q '^| '; then
+            local on
+            on=$(printf '%s\n' "$kept" | sed -n 's/^The figures below are from the last run that measured it, on \([0-9-]*\).*/\1/p')
+            [ -n "$on" ] || on=$(printf '%s\n' "$previous" | sed -n 's/^Measured by `bash bench\/run.sh` on \([0-9-]*\).*/\1/p')
+            echo "The figures below are from the last run that measured it, on $on, except the size."
+            echo
+            printf '%s\n' "$kept" | grep '^|' | grep -v '^| Size of '
+        fi
         echo
         echo "Size of Sonaro-$a.dll as built (linked without symbols): $(size_kb build/$a/bin/Sonaro-$a.dll) KB (target: under 300 KB)."
         return
