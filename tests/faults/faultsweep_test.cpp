@@ -125,10 +125,10 @@ struct RunResult {
 long ViewerHandlesOpen(void)
 {
     long open = 0;
-    for (const FakeLaunch &launch : g_fake.Launches)
+    for (const fake::Launch &launch : fake::help.Launches)
         for (HANDLE handle : {launch.Process, launch.Thread})
-            if (std::find(g_fake.Closed.begin(), g_fake.Closed.end(), handle) ==
-                g_fake.Closed.end())
+            if (std::find(fake::help.Closed.begin(), fake::help.Closed.end(), handle) ==
+                fake::help.Closed.end())
                 open++;
     return open;
 }
@@ -150,7 +150,9 @@ RunResult Play(const Scenario &scenario)
     InterruptFlags = 0;
     ListBreakFlag = 0;
     consoleOpen = midiOpen = 0;
-    g_fake = FakeSystem();
+    // The fake world without a MIDI device; each scenario adds its own part.
+    InstallFakeWorld();
+    fake::InstallMidi(false);
     scenario.SetUp();
     RegistryImage registry = ReadRegistry();
     InstallAccounting();
@@ -187,7 +189,7 @@ RunResult Play(const Scenario &scenario)
     Note(&result.Problems, "viewer handles not closed:", ViewerHandlesOpen());
     if (scenario.Icmp)
         Note(&result.Problems, "ICMP handles not closed:",
-             g_icmp.Opened4 + g_icmp.Opened6 - g_icmp.Closed);
+             fake::icmp.Opened4 + fake::icmp.Opened6 - fake::icmp.Closed);
     if (sweep.Overrun)
         Note(&result.Problems, "no end within calls:", static_cast<long>(sweep.Limit));
     if (sweep.FailAt != 0 && !sweep.Fired)
@@ -195,6 +197,7 @@ RunResult Play(const Scenario &scenario)
              static_cast<long>(result.Calls));
 
     scenario.TearDown();
+    fake::RestoreMidiOut();
     HostCaptureClear();
     HostReset();
     SysRestoreAll();

@@ -42,15 +42,14 @@ int SinkCputws(const wchar_t *)
 void NetWorld(void)
 {
     ClearSettings();
-    InstallFakeNet();
-    g_fakeDnsServers = {"127.0.0.1"};
-    fakeping::Install();
+    fake::InstallMidi();
+    fake::net.DnsServers = {"127.0.0.1"};
     g_sys._cputws = SinkCputws;
 }
 
 void NetWorldEnd(void)
 {
-    fakeping::Uninstall();
+    fake::RestoreMidiOut();
     InterruptFlags = 0;
     ListBreakFlag = 0;
     ClearSettings();
@@ -170,10 +169,9 @@ void HelpWorld(void)
     ClearSettings();
     SetEnvironmentVariableW(L"SONAROHELP", nullptr);
     SetEnvironmentVariableW(L"PLUGINHELP", nullptr);
-    InstallFakes();
     ViewerProcess = nullptr;
-    g_fake.Files = {FAKE_BESIDE_DLL};
-    AddViewerWindows();
+    fake::help.Files = {FAKE_BESIDE_DLL};
+    fake::AddViewerWindows();
 }
 
 void HelpWorldEnd(void)
@@ -189,10 +187,9 @@ HANDLE savedConsoleOut;
 void ConsoleNetWorld(void)
 {
     NetWorld();
-    InstallFakeConsole(false);
-    fakeping::world.StdOutConsole = true;
+    fake::console.StdOutConsole = true;
     savedConsoleOut = ConsoleOut;
-    ConsoleOut = FakeConsoleOut;
+    ConsoleOut = fake::ConsoleOutHandle;
     ResetListOutput();
 }
 
@@ -210,10 +207,9 @@ void ConsoleMacroWorld(void)
     for (int i = 1; i <= 30; i++)
         SetRegistryString(HKEY_CURRENT_USER, TEST_SETTINGS_KEY,
                           (L"Host-" + std::to_wstring(i)).c_str(), L"10.0.0." + std::to_wstring(i));
-    InstallFakeConsole(true);
-    Fake.keys = {L' ', L' ', L' '};
+    fake::console.Keys = {L' ', L' ', L' '};
     savedConsoleOut = ConsoleOut;
-    ConsoleOut = FakeConsoleOut;
+    ConsoleOut = fake::ConsoleOutHandle;
     ResetListOutput();
 }
 
@@ -230,14 +226,14 @@ void ConsoleMacroWorldEnd(void)
 void ControlCWorld(void)
 {
     NetWorld();
-    fakeping::world.StdOutConsole = true;
-    fakeping::world.Events = {{30, CTRL_C_EVENT}};
+    fake::console.StdOutConsole = true;
+    fake::console.Events = {{30, CTRL_C_EVENT}};
 }
 
 void ListBreakWorld(void)
 {
     NetWorld();
-    fakeping::world.Events = {{30, fakeping::ListBreak}};
+    fake::console.Events = {{30, fake::ListBreak}};
 }
 
 // The resolver's world: names with and without canonical names, an IPv4-only
@@ -246,7 +242,8 @@ void ListBreakWorld(void)
 void NameWorld(void)
 {
     ClearSettings();
-    InstallTypicalNetwork();
+    fake::TypicalNetwork();
+    fake::net.Numeric = false;
     g_sys._cputws = SinkCputws;
 }
 

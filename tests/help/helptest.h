@@ -13,12 +13,11 @@ inline std::wstring H(unsigned long long value)
     return PointerTextW(value);
 }
 
-class HelpTest : public SysTest {
+class HelpTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        InstallFakes();
+        FakeWorldTest::SetUp();
         ViewerProcess = nullptr;
         sonaroHelp_ = std::make_unique<ScopedEnv>(L"SONAROHELP", nullptr);
         pluginHelp_ = std::make_unique<ScopedEnv>(L"PLUGINHELP", nullptr);
@@ -29,7 +28,7 @@ protected:
         ViewerProcess = nullptr;
         pluginHelp_.reset();
         sonaroHelp_.reset();
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 
 private:
