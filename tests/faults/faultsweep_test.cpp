@@ -120,6 +120,12 @@ struct RunResult {
     std::string Problems;  // empty: all well
 };
 
+// How often the handle was closed.
+long ClosedCount(HANDLE handle)
+{
+    return static_cast<long>(std::count(fake::help.Closed.begin(), fake::help.Closed.end(), handle));
+}
+
 // Process and thread handles of the fake viewer that were never closed,
 // the viewer still running excepted: the quit closes it.
 long ViewerHandlesOpen(void)
@@ -127,8 +133,7 @@ long ViewerHandlesOpen(void)
     long open = 0;
     for (const fake::Launch &launch : fake::help.Launches)
         for (HANDLE handle : {launch.Process, launch.Thread})
-            if (std::find(fake::help.Closed.begin(), fake::help.Closed.end(), handle) ==
-                fake::help.Closed.end())
+            if (ClosedCount(handle) == 0)
                 open++;
     return open;
 }
@@ -149,7 +154,6 @@ RunResult Play(const Scenario &scenario)
     HostCaptureClear();
     InterruptFlags = 0;
     ListBreakFlag = 0;
-    consoleOpen = midiOpen = 0;
     // The fake world without a MIDI device; each scenario adds its own part.
     InstallFakeWorld();
     fake::InstallMidi(false);
@@ -175,8 +179,10 @@ RunResult Play(const Scenario &scenario)
     Note(&result.Problems, "address lists not freed:", liveLists);
     Note(&result.Problems, "DNS record lists not freed:", liveRecords);
     Note(&result.Problems, "Winsock starts not cleaned up:", winsockUp);
-    Note(&result.Problems, "console handles not closed:", consoleOpen);
-    Note(&result.Problems, "MIDI devices not closed:", midiOpen);
+    Note(&result.Problems, "console handles not closed:",
+         fake::console.Opens - ClosedCount(fake::ConsoleOutHandle));
+    Note(&result.Problems, "MIDI devices not closed:",
+         fake::midi.Opened - static_cast<long>(fake::midi.Closed.size()));
     // A removal that finds nothing is harmless; a handler left in place is not.
     Note(&result.Problems, "run's control handlers left registered:", std::max(pingHandler, 0L));
     Note(&result.Problems, "list-output control handlers left registered:",

@@ -21,9 +21,6 @@ extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
 
 namespace faultsweep {
 
-long consoleOpen;
-long midiOpen;
-
 namespace {
 
 void ClearSettings(void)
@@ -67,46 +64,11 @@ void PlainWorldEnd(void)
     ClearSettings();
 }
 
-// Load and unload: NoMidi set, a console handle of its own, no waits.
-HANDLE const FakeConsole = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5150));
-
-DWORD WINAPI NoMidiSet(LPCWSTR name, LPWSTR buffer, DWORD size)
-{
-    if (_wcsicmp(name, L"NoMidi") != 0)
-        return 0;
-    if (size < 2)
-        return 2;
-    lstrcpynW(buffer, L"1", static_cast<int>(size));
-    return 1;
-}
-
-HANDLE WINAPI OpenFakeConsole(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
-{
-    consoleOpen++;
-    return FakeConsole;
-}
-
-BOOL WINAPI CloseFakeConsole(HANDLE handle)
-{
-    if (handle == FakeConsole) {
-        consoleOpen--;
-        return TRUE;
-    }
-    return g_sysDefault.CloseHandle(handle);
-}
-
-void WINAPI NoWait(DWORD)
-{
-}
-
+// Load and unload: NoMidi set, the fake console's handle, the fake clock.
 void LoadWorld(void)
 {
     ClearSettings();
-    consoleOpen = 0;
-    g_sys.GetEnvironmentVariableW = NoMidiSet;
-    g_sys.CreateFileW = OpenFakeConsole;
-    g_sys.CloseHandle = CloseFakeConsole;
-    g_sys.Sleep = NoWait;
+    fake::midi.NoMidi = L"1";
 }
 
 void LoadWorldEnd(void)
@@ -116,37 +78,13 @@ void LoadWorldEnd(void)
     ClearSettings();
 }
 
-// Load and unload with a MIDI device of the fake world's own.
-HMIDIOUT const FakeMidi = reinterpret_cast<HMIDIOUT>(static_cast<INT_PTR>(0x3230));
+// Load and unload with the fake world's MIDI device.
 #define SHARED_MIDI_KEY L"Software\\OrvelPlugins\\Shared MIDI"
-
-DWORD WINAPI NoMidiUnset(LPCWSTR, LPWSTR, DWORD)
-{
-    return 0;
-}
-
-MMRESULT WINAPI OpenFakeMidi(LPHMIDIOUT handle, UINT, DWORD_PTR, DWORD_PTR, DWORD)
-{
-    midiOpen++;
-    *handle = FakeMidi;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT WINAPI CloseFakeMidi(HMIDIOUT handle)
-{
-    if (handle == FakeMidi)
-        midiOpen--;
-    return MMSYSERR_NOERROR;
-}
 
 void MidiLoadWorld(void)
 {
-    LoadWorld();
+    ClearSettings();
     DeleteRegistryTree(HKEY_CURRENT_USER, SHARED_MIDI_KEY);
-    midiOpen = 0;
-    g_sys.GetEnvironmentVariableW = NoMidiUnset;
-    g_sys.midiOutOpen = OpenFakeMidi;
-    g_sys.midiOutClose = CloseFakeMidi;
 }
 
 void MidiLoadWorldEnd(void)
