@@ -29,11 +29,6 @@ void ClearSettings(void)
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, TEST_SETTINGS_KEY);
 }
 
-int SinkCputws(const wchar_t *)
-{
-    return 0;
-}
-
 // The network world: one DNS server at loopback, the scripted ICMP helper,
 // the numeric resolver, the run's clock and MIDI device.
 void NetWorld(void)
@@ -41,7 +36,6 @@ void NetWorld(void)
     ClearSettings();
     fake::InstallMidi();
     fake::net.DnsServers = {"127.0.0.1"};
-    g_sys._cputws = SinkCputws;
 }
 
 void NetWorldEnd(void)
@@ -50,12 +44,6 @@ void NetWorldEnd(void)
     InterruptFlags = 0;
     ListBreakFlag = 0;
     ClearSettings();
-}
-
-void PlainWorld(void)
-{
-    ClearSettings();
-    g_sys._cputws = SinkCputws;
 }
 
 void PlainWorldEnd(void)
@@ -141,7 +129,7 @@ void ConsoleNetWorldEnd(void)
 // Thirty macros in a console of 25 rows, a key at every page prompt.
 void ConsoleMacroWorld(void)
 {
-    PlainWorld();
+    ClearSettings();
     for (int i = 1; i <= 30; i++)
         SetRegistryString(HKEY_CURRENT_USER, TEST_SETTINGS_KEY,
                           (L"Host-" + std::to_wstring(i)).c_str(), L"10.0.0." + std::to_wstring(i));
@@ -182,7 +170,6 @@ void NameWorld(void)
     ClearSettings();
     fake::TypicalNetwork();
     fake::net.Numeric = false;
-    g_sys._cputws = SinkCputws;
 }
 
 int Line(int (WINAPI *entry)(wchar_t *), const wchar_t *text)
@@ -242,12 +229,12 @@ const Scenario ScenarioTable[] = {
     {"@PINGTIME[127.0.0.1]", NetWorld, PlayPingTime, FunctionResult, NetWorldEnd, true},
     {"@LOOKUPHOST[127.0.0.1]", NetWorld, PlayLookupHost, FunctionResult, NetWorldEnd, false},
     {"@PINGDNS[0]", NetWorld, PlayPingDns, FunctionResult, NetWorldEnd, false},
-    {"sonaromacro #1=10.0.0.1 /L", PlainWorld, PlayMacro, MacroResult, PlainWorldEnd, false,
+    {"sonaromacro #1=10.0.0.1 /L", ClearSettings, PlayMacro, MacroResult, PlainWorldEnd, false,
      MACRO_1},
     // A failed read of the environment's NoMidi sends the plugin to the device.
     {"load and unload, NoMidi", LoadWorld, PlayLoad, ZeroOrOne, LoadWorldEnd, false,
      SHARED_MIDI_RECORDS},
-    {"sonarohelp /V", PlainWorld, PlayHelpVersion, ZeroOrOne, PlainWorldEnd, false},
+    {"sonarohelp /V", ClearSettings, PlayHelpVersion, ZeroOrOne, PlainWorldEnd, false},
     {"sonaro /n:1 /a 127.0.0.1", NetWorld, PlaySonaroNamed, SonaroResult, NetWorldEnd, true},
     {"sonaro /n:2 /6 ::1", NetWorld, PlaySonaroV6, SonaroResult, NetWorldEnd, true},
     {"sonaro /n:1 #1", MacroNetWorld, PlaySonaroMacro, SonaroResult, NetWorldEnd, true},
