@@ -1,4 +1,4 @@
-// ReverseLookup and IsDottedIPv4 against the fake resolver of a SONARO run.
+// ReverseLookup and IsDottedIPv4 against the fake resolver.
 #include "fakeworld.h"
 #include "resolve/resolve.h"
 
