@@ -28,27 +28,27 @@ using Set = std::vector<std::pair<DWORD, DWORD>>;
 
 TEST_F(SoundVolumeTest, MixerScaleAndDevice)
 {
-    mixer.lines = { Named(L"Master Volume") };
+    mixer.Lines = { Named(L"Master Volume") };
     struct { DWORD volume; int mute; DWORD value; } cases[] = {
         { 0, 0, 0 }, { 50, 0, 32767 }, { 100, 0, 65535 }, { 1, 1, 655 },
     };
     for (auto &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        mixer.set.clear();
+        mixer.Set.clear();
         EXPECT_EQ(SetMixerVolume(c.volume, c.mute), 0);
-        EXPECT_EQ(mixer.set, Set({ { 1, c.value }, { 2, c.mute ? 1u : 0u } })) << c.volume;
+        EXPECT_EQ(mixer.Set, Set({ { 1, c.value }, { 2, c.mute ? 1u : 0u } })) << c.volume;
     }
-    EXPECT_EQ(mixer.format.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(mixer.format.nChannels, 2);
-    EXPECT_EQ(mixer.format.nSamplesPerSec, 44100u);
-    EXPECT_EQ(mixer.format.nAvgBytesPerSec, 176400u);
-    EXPECT_EQ(mixer.format.nBlockAlign, 4);
-    EXPECT_EQ(mixer.format.wBitsPerSample, 16);
-    EXPECT_EQ(mixer.format.cbSize, 0);
-    EXPECT_EQ(mixer.openFlags, 0x90000000u);
-    EXPECT_EQ(mixer.waveOpen, 4);
-    EXPECT_EQ(mixer.waveClosed, 4);
-    EXPECT_EQ(mixer.mixerClosed, 4);
+    EXPECT_EQ(mixer.Format.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(mixer.Format.nChannels, 2);
+    EXPECT_EQ(mixer.Format.nSamplesPerSec, 44100u);
+    EXPECT_EQ(mixer.Format.nAvgBytesPerSec, 176400u);
+    EXPECT_EQ(mixer.Format.nBlockAlign, 4);
+    EXPECT_EQ(mixer.Format.wBitsPerSample, 16);
+    EXPECT_EQ(mixer.Format.cbSize, 0);
+    EXPECT_EQ(mixer.OpenFlags, 0x90000000u);
+    EXPECT_EQ(mixer.WaveOpen, 4);
+    EXPECT_EQ(mixer.WaveClosed, 4);
+    EXPECT_EQ(mixer.MixerClosed, 4);
 }
 
 TEST_F(SoundVolumeTest, MixerLineChoice)
@@ -66,49 +66,49 @@ TEST_F(SoundVolumeTest, MixerLineChoice)
     };
     for (auto &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        mixer.lines = c.lines;
-        mixer.set.clear();
+        mixer.Lines = c.lines;
+        mixer.Set.clear();
         EXPECT_EQ(SetMixerVolume(80, 0), 0);
-        ASSERT_FALSE(mixer.set.empty());
-        EXPECT_EQ(mixer.set[0].first, c.chosen * 16 + 1) << "line " << c.chosen;
+        ASSERT_FALSE(mixer.Set.empty());
+        EXPECT_EQ(mixer.Set[0].first, c.chosen * 16 + 1) << "line " << c.chosen;
     }
     // A line whose information cannot be read is skipped.
-    mixer.lines = { master, speakers };
-    mixer.failingLines = { 0 };
-    mixer.set.clear();
+    mixer.Lines = { master, speakers };
+    mixer.FailingLines = { 0 };
+    mixer.Set.clear();
     EXPECT_EQ(SetMixerVolume(80, 0), 0);
-    EXPECT_EQ(mixer.set[0].first, 17u);
+    EXPECT_EQ(mixer.Set[0].first, 17u);
 }
 
 TEST_F(SoundVolumeTest, MixerWithoutMuteStillSetsTheVolume)
 {
-    mixer.lines = { Named(L"Master", 1, false) };
+    mixer.Lines = { Named(L"Master", 1, false) };
     EXPECT_EQ(SetMixerVolume(100, 1), 0);
-    EXPECT_EQ(mixer.set, Set({ { 1, 65535 } }));
+    EXPECT_EQ(mixer.Set, Set({ { 1, 65535 } }));
 }
 
 TEST_F(SoundVolumeTest, MixerFailures)
 {
     struct { const char *what; void (*arrange)(); int waveClosed, mixerClosed; size_t sets; } cases[] = {
-        { "wave device", [] { mixer.waveFails = true; }, 0, 0, 0 },
-        { "mixer", [] { mixer.mixerFails = true; }, 1, 0, 0 },
-        { "capabilities", [] { mixer.capsFail = true; }, 1, 1, 0 },
-        { "no destinations", [] { mixer.lines.clear(); }, 1, 1, 0 },
-        { "no line with controls", [] { mixer.lines = { Named(L"Master", 0) }; }, 1, 1, 0 },
+        { "wave device", [] { mixer.WaveFails = true; }, 0, 0, 0 },
+        { "mixer", [] { mixer.MixerFails = true; }, 1, 0, 0 },
+        { "capabilities", [] { mixer.CapsFail = true; }, 1, 1, 0 },
+        { "no destinations", [] { mixer.Lines.clear(); }, 1, 1, 0 },
+        { "no line with controls", [] { mixer.Lines = { Named(L"Master", 0) }; }, 1, 1, 0 },
         { "no volume control",
-          [] { mixer.lines = { { L"", L"Master", 1, false, true } }; }, 1, 1, 0 },
-        { "volume refused", [] { mixer.setVolumeFails = true; }, 1, 1, 0 },
-        { "mute refused after the volume", [] { mixer.setMuteFails = true; }, 1, 1, 1 },
+          [] { mixer.Lines = { { L"", L"Master", 1, false, true } }; }, 1, 1, 0 },
+        { "volume refused", [] { mixer.SetVolumeFails = true; }, 1, 1, 0 },
+        { "mute refused after the volume", [] { mixer.SetMuteFails = true; }, 1, 1, 1 },
     };
     for (auto &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
         mixer = Mixer();
-        mixer.lines = { Named(L"Master") };
+        mixer.Lines = { Named(L"Master") };
         c.arrange();
         EXPECT_EQ(SetMixerVolume(50, 0), 2) << c.what;
-        EXPECT_EQ(mixer.waveClosed, c.waveClosed) << c.what;
-        EXPECT_EQ(mixer.mixerClosed, c.mixerClosed) << c.what;
-        EXPECT_EQ(mixer.set.size(), c.sets) << c.what;
+        EXPECT_EQ(mixer.WaveClosed, c.waveClosed) << c.what;
+        EXPECT_EQ(mixer.MixerClosed, c.mixerClosed) << c.what;
+        EXPECT_EQ(mixer.Set.size(), c.sets) << c.what;
     }
 }
 
@@ -120,43 +120,43 @@ TEST_F(SoundVolumeTest, EndpointLevelAndMute)
     for (auto &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
         EXPECT_EQ(SetEndpointVolume(c.volume, c.mute), 0);
-        EXPECT_EQ(endpoint.level, c.level) << c.volume;
-        EXPECT_EQ(endpoint.mute, c.muted) << c.volume;
+        EXPECT_EQ(endpoint.Level, c.level) << c.volume;
+        EXPECT_EQ(endpoint.Mute, c.muted) << c.volume;
     }
-    EXPECT_EQ(endpoint.flow, eRender);
-    EXPECT_EQ(endpoint.role, eConsole);
-    EXPECT_TRUE(endpoint.activateIidRight);
-    EXPECT_EQ(endpoint.activateContext, static_cast<DWORD>(CLSCTX_INPROC_SERVER));
-    EXPECT_EQ(endpoint.enumeratorRefs, 0);
-    EXPECT_EQ(endpoint.deviceRefs, 0);
-    EXPECT_EQ(endpoint.volumeRefs, 0);
+    EXPECT_EQ(endpoint.Flow, eRender);
+    EXPECT_EQ(endpoint.Role, eConsole);
+    EXPECT_TRUE(endpoint.ActivateIidRight);
+    EXPECT_EQ(endpoint.ActivateContext, static_cast<DWORD>(CLSCTX_INPROC_SERVER));
+    EXPECT_EQ(endpoint.EnumeratorRefs, 0);
+    EXPECT_EQ(endpoint.DeviceRefs, 0);
+    EXPECT_EQ(endpoint.VolumeRefs, 0);
 }
 
 TEST_F(SoundVolumeTest, EndpointFailuresReleaseWhatWasHad)
 {
     struct { const char *what; HRESULT Endpoint::*step; int levelCalls; int result; } cases[] = {
-        { "enumerator", &Endpoint::create, 0, 2 },
-        { "default device", &Endpoint::defaultDevice, 0, 2 },
-        { "activation", &Endpoint::activate, 0, 2 },
-        { "level", &Endpoint::setLevel, 1, 2 },
-        { "mute (ignored)", &Endpoint::setMute, 1, 0 },
+        { "enumerator", &Endpoint::Create, 0, 2 },
+        { "default device", &Endpoint::DefaultDevice, 0, 2 },
+        { "activation", &Endpoint::Activate, 0, 2 },
+        { "level", &Endpoint::SetLevel, 1, 2 },
+        { "mute (ignored)", &Endpoint::SetMute, 1, 0 },
     };
     for (auto &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
         endpoint = Endpoint();
         endpoint.*c.step = E_FAIL;
         EXPECT_EQ(SetEndpointVolume(30, 0), c.result) << c.what;
-        EXPECT_EQ(endpoint.levelCalls, c.levelCalls) << c.what;
-        EXPECT_EQ(endpoint.enumeratorRefs, 0) << c.what;
-        EXPECT_EQ(endpoint.deviceRefs, 0) << c.what;
-        EXPECT_EQ(endpoint.volumeRefs, 0) << c.what;
+        EXPECT_EQ(endpoint.LevelCalls, c.levelCalls) << c.what;
+        EXPECT_EQ(endpoint.EnumeratorRefs, 0) << c.what;
+        EXPECT_EQ(endpoint.DeviceRefs, 0) << c.what;
+        EXPECT_EQ(endpoint.VolumeRefs, 0) << c.what;
     }
-    EXPECT_EQ(endpoint.muteCalls, 1);
+    EXPECT_EQ(endpoint.MuteCalls, 1);
 }
 
 TEST_F(SoundVolumeTest, WindowsVersionChoosesTheMechanism)
 {
-    mixer.lines = { Named(L"Master") };
+    mixer.Lines = { Named(L"Master") };
     struct { DWORD major; unsigned mixerCalls, endpointCalls; } cases[] = {
         { 4, 1, 0 }, { 5, 1, 0 }, { 6, 0, 1 }, { 10, 0, 1 },
     };

@@ -20,10 +20,10 @@ MMRESULT WINAPI FakeWaveOutOpen(LPHWAVEOUT wave, UINT device, LPCWAVEFORMATEX fo
     EXPECT_EQ(device, WAVE_MAPPER);
     EXPECT_EQ(callback, 0u);
     EXPECT_EQ(flags, 0u);
-    mixer.format = *format;
-    if (mixer.waveFails)
+    mixer.Format = *format;
+    if (mixer.WaveFails)
         return MMSYSERR_NODRIVER;
-    mixer.waveOpen++;
+    mixer.WaveOpen++;
     *wave = FakeWave;
     return MMSYSERR_NOERROR;
 }
@@ -31,18 +31,18 @@ MMRESULT WINAPI FakeWaveOutOpen(LPHWAVEOUT wave, UINT device, LPCWAVEFORMATEX fo
 MMRESULT WINAPI FakeWaveOutClose(HWAVEOUT wave)
 {
     EXPECT_EQ(wave, FakeWave);
-    mixer.waveClosed++;
+    mixer.WaveClosed++;
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT WINAPI FakeMixerOpen(LPHMIXER handle, UINT id, DWORD_PTR, DWORD_PTR, DWORD flags)
 {
     EXPECT_EQ(id, 0x51u);
-    EXPECT_EQ(mixer.waveClosed, mixer.waveOpen - 1) << "the wave device is still open";
-    mixer.openFlags = flags;
-    if (mixer.mixerFails)
+    EXPECT_EQ(mixer.WaveClosed, mixer.WaveOpen - 1) << "the wave device is still open";
+    mixer.OpenFlags = flags;
+    if (mixer.MixerFails)
         return MMSYSERR_NODRIVER;
-    mixer.mixerOpened++;
+    mixer.MixerOpened++;
     *handle = FakeMixer;
     return MMSYSERR_NOERROR;
 }
@@ -50,7 +50,7 @@ MMRESULT WINAPI FakeMixerOpen(LPHMIXER handle, UINT id, DWORD_PTR, DWORD_PTR, DW
 MMRESULT WINAPI FakeMixerClose(HMIXER handle)
 {
     EXPECT_EQ(handle, FakeMixer);
-    mixer.mixerClosed++;
+    mixer.MixerClosed++;
     return MMSYSERR_NOERROR;
 }
 
@@ -58,9 +58,9 @@ MMRESULT WINAPI FakeMixerGetDevCaps(UINT_PTR id, LPMIXERCAPSW caps, UINT size)
 {
     EXPECT_EQ(id, reinterpret_cast<UINT_PTR>(FakeMixer));
     EXPECT_EQ(size, sizeof(MIXERCAPSW));
-    if (mixer.capsFail)
+    if (mixer.CapsFail)
         return MMSYSERR_INVALHANDLE;
-    caps->cDestinations = static_cast<DWORD>(mixer.lines.size());
+    caps->cDestinations = static_cast<DWORD>(mixer.Lines.size());
     return MMSYSERR_NOERROR;
 }
 
@@ -68,16 +68,16 @@ MMRESULT WINAPI FakeMixerGetLineInfo(HMIXEROBJ, LPMIXERLINEW line, DWORD flags)
 {
     EXPECT_EQ(flags, static_cast<DWORD>(MIXER_GETLINEINFOF_DESTINATION));
     DWORD d = line->dwDestination;
-    if (d >= mixer.lines.size())
+    if (d >= mixer.Lines.size())
         return MIXERR_INVALLINE;
-    for (DWORD failing : mixer.failingLines)
+    for (DWORD failing : mixer.FailingLines)
         if (failing == d)
             return MMSYSERR_ERROR;
-    const MixerLine &l = mixer.lines[d];
+    const MixerLine &l = mixer.Lines[d];
     line->dwLineID = d;
-    line->cControls = l.controls;
-    lstrcpynW(line->szShortName, l.shortName.c_str(), MIXER_SHORT_NAME_CHARS);
-    lstrcpynW(line->szName, l.name.c_str(), MIXER_LONG_NAME_CHARS);
+    line->cControls = l.Controls;
+    lstrcpynW(line->szShortName, l.ShortName.c_str(), MIXER_SHORT_NAME_CHARS);
+    lstrcpynW(line->szName, l.Name.c_str(), MIXER_LONG_NAME_CHARS);
     return MMSYSERR_NOERROR;
 }
 
@@ -85,10 +85,10 @@ MMRESULT WINAPI FakeMixerGetLineControls(HMIXEROBJ, LPMIXERLINECONTROLSW control
 {
     EXPECT_EQ(flags, static_cast<DWORD>(MIXER_GETLINECONTROLSF_ONEBYTYPE));
     EXPECT_EQ(controls->cControls, 1u);
-    const MixerLine &l = mixer.lines.at(controls->dwLineID);
+    const MixerLine &l = mixer.Lines.at(controls->dwLineID);
     bool volume = controls->dwControlType == 0x50030001u;
     bool mute = controls->dwControlType == 0x20010002u;
-    if ((volume && !l.hasVolume) || (mute && !l.hasMute) || (!volume && !mute))
+    if ((volume && !l.HasVolume) || (mute && !l.HasMute) || (!volume && !mute))
         return MIXERR_INVALCONTROL;
     controls->pamxctrl->dwControlID = controls->dwLineID * 16 + (volume ? 1 : 2);
     return MMSYSERR_NOERROR;
@@ -102,17 +102,17 @@ MMRESULT WINAPI FakeMixerSetControlDetails(HMIXEROBJ, LPMIXERCONTROLDETAILS deta
     EXPECT_EQ(details->cbDetails, 4u);
     DWORD value = *static_cast<DWORD *>(details->paDetails);
     bool mute = (details->dwControlID & 15) == 2;
-    if ((mute && mixer.setMuteFails) || (!mute && mixer.setVolumeFails))
+    if ((mute && mixer.SetMuteFails) || (!mute && mixer.SetVolumeFails))
         return MMSYSERR_ERROR;
-    mixer.set.push_back({ details->dwControlID, value });
+    mixer.Set.push_back({ details->dwControlID, value });
     return MMSYSERR_NOERROR;
 }
 
 class FakeVolume : public IAudioEndpointVolume {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++endpoint.volumeRefs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --endpoint.volumeRefs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++endpoint.VolumeRefs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --endpoint.VolumeRefs; }
     HRESULT STDMETHODCALLTYPE RegisterControlChangeNotify(IAudioEndpointVolumeCallback *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE UnregisterControlChangeNotify(IAudioEndpointVolumeCallback *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetChannelCount(UINT *) override { return E_NOTIMPL; }
@@ -120,9 +120,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetMasterVolumeLevelScalar(FLOAT level, LPCGUID context) override
     {
         EXPECT_EQ(context, nullptr);
-        endpoint.level = level;
-        endpoint.levelCalls++;
-        return endpoint.setLevel;
+        endpoint.Level = level;
+        endpoint.LevelCalls++;
+        return endpoint.SetLevel;
     }
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevel(FLOAT *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevelScalar(FLOAT *) override { return E_NOTIMPL; }
@@ -133,9 +133,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetMute(WINBOOL mute, LPCGUID context) override
     {
         EXPECT_EQ(context, nullptr);
-        endpoint.mute = mute;
-        endpoint.muteCalls++;
-        return endpoint.setMute;
+        endpoint.Mute = mute;
+        endpoint.MuteCalls++;
+        return endpoint.SetMute;
     }
     HRESULT STDMETHODCALLTYPE GetMute(WINBOOL *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetVolumeStepInfo(UINT *, UINT *) override { return E_NOTIMPL; }
@@ -155,17 +155,17 @@ const CLSID ClsidEnumerator = { 0xBCDE0395, 0xE52F, 0x467C,
 class FakeDevice : public IMMDevice {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++endpoint.deviceRefs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --endpoint.deviceRefs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++endpoint.DeviceRefs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --endpoint.DeviceRefs; }
     HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT *params,
                                        void **out) override
     {
-        endpoint.activateIidRight = IsEqualIID(iid, IidEndpointVolume);
-        endpoint.activateContext = context;
+        endpoint.ActivateIidRight = IsEqualIID(iid, IidEndpointVolume);
+        endpoint.ActivateContext = context;
         EXPECT_EQ(params, nullptr);
-        if (FAILED(endpoint.activate))
-            return endpoint.activate;
-        endpoint.volumeRefs++;
+        if (FAILED(endpoint.Activate))
+            return endpoint.Activate;
+        endpoint.VolumeRefs++;
         *out = static_cast<IAudioEndpointVolume *>(&fakeVolume);
         return S_OK;
     }
@@ -177,17 +177,17 @@ public:
 class FakeEnumerator : public IMMDeviceEnumerator {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++endpoint.enumeratorRefs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --endpoint.enumeratorRefs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++endpoint.EnumeratorRefs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --endpoint.EnumeratorRefs; }
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow, DWORD, IMMDeviceCollection **) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole role,
                                                       IMMDevice **device) override
     {
-        endpoint.flow = flow;
-        endpoint.role = role;
-        if (FAILED(endpoint.defaultDevice))
-            return endpoint.defaultDevice;
-        endpoint.deviceRefs++;
+        endpoint.Flow = flow;
+        endpoint.Role = role;
+        if (FAILED(endpoint.DefaultDevice))
+            return endpoint.DefaultDevice;
+        endpoint.DeviceRefs++;
         *device = &fakeDevice;
         return S_OK;
     }
@@ -203,9 +203,9 @@ HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD conte
     EXPECT_TRUE(IsEqualIID(iid, IidEnumerator));
     EXPECT_EQ(outer, nullptr);
     EXPECT_EQ(context, static_cast<DWORD>(CLSCTX_INPROC_SERVER));
-    if (FAILED(endpoint.create))
-        return endpoint.create;
-    endpoint.enumeratorRefs++;
+    if (FAILED(endpoint.Create))
+        return endpoint.Create;
+    endpoint.EnumeratorRefs++;
     *out = static_cast<IMMDeviceEnumerator *>(&fakeEnumerator);
     return S_OK;
 }
@@ -216,9 +216,9 @@ void InstallSound(void)
 {
     mixer = Mixer();
     endpoint = Endpoint();
-    endpoint.flow = EDataFlow_enum_count;
-    endpoint.role = ERole_enum_count;
-    endpoint.mute = -1;
+    endpoint.Flow = EDataFlow_enum_count;
+    endpoint.Role = ERole_enum_count;
+    endpoint.Mute = -1;
     g_sys.waveOutOpen = FakeWaveOutOpen;
     g_sys.waveOutClose = FakeWaveOutClose;
     g_sys.mixerOpen = FakeMixerOpen;

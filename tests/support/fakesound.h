@@ -13,34 +13,34 @@
 namespace fake {
 
 struct MixerLine {
-    std::wstring shortName, name;
-    DWORD controls;
-    bool hasVolume, hasMute;
+    std::wstring ShortName, Name;
+    DWORD Controls;
+    bool HasVolume, HasMute;
 };
 
 // Control ids tell line and kind apart: line * 16 + 1 volume, + 2 mute.
 struct Mixer {
-    bool waveFails, mixerFails, capsFail, setVolumeFails, setMuteFails;
-    std::vector<MixerLine> lines;
-    std::vector<DWORD> failingLines;    // mixerGetLineInfoW fails for these
-    WAVEFORMATEX format;
-    DWORD openFlags;
-    int waveOpen, waveClosed, mixerOpened, mixerClosed;
-    std::vector<std::pair<DWORD, DWORD>> set;    // control id, value
+    bool WaveFails, MixerFails, CapsFail, SetVolumeFails, SetMuteFails;
+    std::vector<MixerLine> Lines;
+    std::vector<DWORD> FailingLines;    // mixerGetLineInfoW fails for these
+    WAVEFORMATEX Format;
+    DWORD OpenFlags;
+    int WaveOpen, WaveClosed, MixerOpened, MixerClosed;
+    std::vector<std::pair<DWORD, DWORD>> Set;    // control id, value
 };
 extern Mixer mixer;
 
 struct Endpoint {
-    HRESULT create, defaultDevice, activate, setLevel, setMute;
-    EDataFlow flow;
-    ERole role;
-    DWORD activateContext;
-    bool activateIidRight;
-    float level;
-    int levelCalls;
-    BOOL mute;
-    int muteCalls;
-    int enumeratorRefs, deviceRefs, volumeRefs;   // left after the call
+    HRESULT Create, DefaultDevice, Activate, SetLevel, SetMute;
+    EDataFlow Flow;
+    ERole Role;
+    DWORD ActivateContext;
+    bool ActivateIidRight;
+    float Level;
+    int LevelCalls;
+    BOOL Mute;
+    int MuteCalls;
+    int EnumeratorRefs, DeviceRefs, VolumeRefs;   // left after the call
 };
 extern Endpoint endpoint;
 
