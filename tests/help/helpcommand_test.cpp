@@ -89,7 +89,6 @@ TEST_F(CommandTest, OptionFormsTopicsAndSearchTexts)
         InstallFakeWorld();
         fake::help.Files = {FAKE_BESIDE_DLL};
         fake::AddViewerWindows();
-        ViewerProcess = nullptr;
         std::vector<wchar_t> line(c.line, c.line + wcslen(c.line) + 1);
         EXPECT_EQ(sonarohelp(line.data()), 0) << Narrow(c.line);
         Seen seen = Observe();
@@ -328,7 +327,6 @@ TEST_F(CommandTest, HelpEntryForThePluginsNames)
         InstallFakeWorld();
         fake::help.Files = {FAKE_BESIDE_DLL};
         fake::AddViewerWindows();
-        ViewerProcess = nullptr;
         std::vector<wchar_t> name(c.name, c.name + wcslen(c.name) + 1);
         EXPECT_EQ(Help(name.data()), c.result) << Narrow(c.name);
         Seen seen = Observe();

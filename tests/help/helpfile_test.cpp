@@ -65,7 +65,6 @@ TEST_F(HelpFileTest, EachPlaceWinsOverThoseAfterIt)
     std::vector<std::wstring> places = ExpectedPlaces();
     for (size_t winner = 0; winner < places.size(); winner++) {
         InstallFakeWorld();
-        ViewerProcess = nullptr;
         fake::help.Files.assign(places.begin() + static_cast<long>(winner), places.end());
         EXPECT_EQ(OpenHelp(L"sonaro", nullptr, 0), 1);
         ASSERT_EQ(fake::help.Launches.size(), 1u) << "place " << winner + 1;
@@ -74,7 +73,6 @@ TEST_F(HelpFileTest, EachPlaceWinsOverThoseAfterIt)
         EXPECT_EQ(fake::help.Probed.size(), winner + 1);
         EXPECT_EQ(fake::help.MessageBoxes, 0);
     }
-    ViewerProcess = nullptr;
 }
 
 // With the variables undefined the first two places expand to "\Sonaro.chm";
@@ -110,7 +108,6 @@ TEST_F(HelpFileTest, RefusalsMoveOnToTheNextPlace)
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
         InstallFakeWorld();
-        ViewerProcess = nullptr;
         fake::help.Files = c.files;
         fake::help.Directories = c.directories;
         fake::help.ViewerInstalled = c.viewer;
@@ -124,7 +121,6 @@ TEST_F(HelpFileTest, RefusalsMoveOnToTheNextPlace)
         else
             EXPECT_WTEXT(kMissingForWin, fake::help.MessageText) << c.what;
     }
-    ViewerProcess = nullptr;
 }
 
 TEST_F(HelpFileTest, StartsTheViewerOnThePage)

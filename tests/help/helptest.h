@@ -18,14 +18,12 @@ protected:
     void SetUp() override
     {
         FakeWorldTest::SetUp();
-        ViewerProcess = nullptr;
         sonaroHelp_ = std::make_unique<ScopedEnv>(L"SONAROHELP", nullptr);
         pluginHelp_ = std::make_unique<ScopedEnv>(L"PLUGINHELP", nullptr);
     }
     void TearDown() override
     {
-        // The handles are fakes: never hand them to the real system.
-        ViewerProcess = nullptr;
+        ViewerProcess = nullptr;  // a fake handle: never for the real system
         pluginHelp_.reset();
         sonaroHelp_.reset();
         FakeWorldTest::TearDown();

@@ -7,14 +7,7 @@
 #include "console/conlist.h"
 #include "base/preciseclock.h"
 
-#include <numeric>
-
 namespace {
-
-DWORD Slept()
-{
-    return std::accumulate(fake::clock.Sleeps.begin(), fake::clock.Sleeps.end(), DWORD(0));
-}
 
 // Microseconds on the clock since a reading of it.
 ULONGLONG Since(ULONGLONG clock)
@@ -27,23 +20,7 @@ ULONGLONG Since(ULONGLONG clock)
 // count.
 const size_t MaxSleeps = 100000;
 
-class PacingWaitTest : public FakeWorldTest {
-protected:
-    void SetUp() override
-    {
-        FakeWorldTest::SetUp();
-        InterruptFlags = 0;
-        ListBreakFlag = 0;
-        ListBreakMeansInterrupt = false;
-    }
-    void TearDown() override
-    {
-        InterruptFlags = 0;
-        ListBreakFlag = 0;
-        ListBreakMeansInterrupt = false;
-        FakeWorldTest::TearDown();
-    }
-};
+using PacingWaitTest = FakeWorldTest;
 
 TEST_F(PacingWaitTest, SleepsAddUpToTheWaitInStepsOfAtMost20)
 {
@@ -53,7 +30,7 @@ TEST_F(PacingWaitTest, SleepsAddUpToTheWaitInStepsOfAtMost20)
         InstallFakeWorld();
         ULONGLONG start = fake::clock.Now;
         PacingWait(wait, fake::clock.Counter());
-        EXPECT_EQ(Slept(), wait);
+        EXPECT_EQ(fake::clock.SleptMs, wait);
         EXPECT_EQ(Since(start), wait * 1000ull);
         ASSERT_FALSE(fake::clock.Sleeps.empty());
         EXPECT_EQ(fake::clock.Sleeps.size(), (wait + 19) / 20);
@@ -91,7 +68,7 @@ TEST_F(PacingWaitTest, TimeSinceTheStartCounts)
             fake::clock.Now += c.gone * 1000ull;
             SysResetCounts();
             PacingWait(250, start);
-            EXPECT_EQ(Slept(), c.slept);
+            EXPECT_EQ(fake::clock.SleptMs, c.slept);
             EXPECT_EQ(fake::clock.Sleeps.size(), c.sleeps);
             EXPECT_EQ(Since(clock), (c.gone > 250 ? c.gone : 250) * 1000ull);
             EXPECT_EQ(g_sysCallCount[SYS_GetTickCount], 0u);
@@ -146,7 +123,7 @@ TEST_F(PacingWaitTest, LateSleepsAreMadeUpByTheLastStep)
         PacingWait(250, fake::clock.Counter());
         EXPECT_GE(Since(clock), 250000u);
         EXPECT_LE(Since(clock), 250000u + c.latest * 1000 + fake::clock.YieldUs);
-        EXPECT_LT(Slept(), 250u);
+        EXPECT_LT(fake::clock.SleptMs, 250u);
         for (DWORD ms : fake::clock.Sleeps)
             EXPECT_LE(ms, 20u);
     }
@@ -201,7 +178,7 @@ TEST_F(PacingWaitTest, ListBreakBetweenSteps)
     ListBreakMeansInterrupt = false;
     fake::console.Events = { { 4, fake::ListBreak } };
     PacingWait(250, fake::clock.Counter());
-    EXPECT_EQ(Slept(), 250u);
+    EXPECT_EQ(fake::clock.SleptMs, 250u);
     EXPECT_EQ(InterruptFlags, 0);
 }
 
@@ -243,7 +220,7 @@ TEST_F(PacingWaitTest, CounterThatJumpsOrStopsEndsTheWait)
         fake::console.Events = { { MaxSleeps, CTRL_C_EVENT } };
         PacingWait(250, fake::clock.Counter());
         EXPECT_LT(fake::clock.Sleeps.size(), MaxSleeps) << "the wait did not end by itself";
-        EXPECT_EQ(Slept(), c.slept);
+        EXPECT_EQ(fake::clock.SleptMs, c.slept);
         EXPECT_EQ(InterruptFlags, 0);
         for (DWORD ms : fake::clock.Sleeps)
             EXPECT_LE(ms, 20u);

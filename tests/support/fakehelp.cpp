@@ -4,6 +4,7 @@
 #include "fakehelp.h"
 
 #include "arch.h"
+#include "help/newhelp.h"
 
 #include <commctrl.h>
 #include <algorithm>
@@ -227,6 +228,8 @@ static int WINAPI FakeMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT
 void InstallHelp(void)
 {
     help = Help();
+    // The viewer's handles are fakes: never hand them to the real system.
+    ViewerProcess = nullptr;
     g_sys.GetModuleFileNameW = FakeModuleName;
     g_sys.GetFileAttributesW = FakeAttributes;
     g_sys.SearchPathW = FakeSearchPath;

@@ -3,6 +3,7 @@
 #include "sysfaults.h"
 #include "base/pluginstate.h"
 #include "console/conlist.h"
+#include "ping/interrupt.h"
 
 static HANDLE savedConsoleOut;
 static OSVERSIONINFOW savedOsVersion;
@@ -38,10 +39,14 @@ void FailEntry(SysId id)
     SysCopyEntry(&g_sys, SysFailingTable(), id);
 }
 
+// The plugin's state that outlives a call.
 static void ResetState(void)
 {
     ResetListOutput();
     ListHandlerRegistered = false;
+    ListBreakFlag = 0;
+    ListBreakMeansInterrupt = false;
+    InterruptFlags = 0;
     DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, TEST_SETTINGS_KEY);
 }

@@ -29,7 +29,7 @@ void FailEntry(SysId id);
 
 // The fixture of every unit test: on SysTest's reset of the table and the
 // stand-in host, the fake world installed, the settings keys cleared, the
-// list output reset; ConsoleOut is the fake console; OsVersion restored
+// list output and the interrupt flags reset; ConsoleOut is the fake console; OsVersion restored
 // after.  (Tests of the table itself use SysTest alone.)
 class FakeWorldTest : public SysTest {
 protected:
