@@ -1,5 +1,5 @@
 // The argument tokenizer and number reader.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "args/parseargs.h"
 
 #include <string>
@@ -58,7 +58,7 @@ const TokenCase TokenCases[] = {
 
 }  // namespace
 
-using ParseArgsTest = SysTest;
+using ParseArgsTest = FakeWorldTest;
 
 TEST_F(ParseArgsTest, SplitsAsTheCallersExpect)
 {

@@ -1,5 +1,5 @@
 // ReadRegistryValue: type, size and terminator under each caller's rules.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "base/regvalue.h"
 
 #include <string.h>
@@ -8,39 +8,12 @@
 
 namespace {
 
-// The value the fake registry holds: its type and raw bytes, or an error.
-DWORD g_type;
-std::vector<unsigned char> g_data;
-LSTATUS g_status;
-
-LSTATUS WINAPI FakeQuery(HKEY, LPCWSTR, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size)
-{
-    if (g_status != ERROR_SUCCESS)
-        return g_status;
-    *type = g_type;
-    if (g_data.size() > *size) {
-        *size = static_cast<DWORD>(g_data.size());
-        return ERROR_MORE_DATA;
-    }
-    memcpy(data, g_data.data(), g_data.size());
-    *size = static_cast<DWORD>(g_data.size());
-    return ERROR_SUCCESS;
-}
-
-void HoldText(const wchar_t *text, size_t chars, size_t extraBytes = 0)
-{
-    g_type = REG_SZ;
-    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(text);
-    g_data.assign(bytes, bytes + chars * sizeof(wchar_t) + extraBytes);
-}
-
-class RegValueTest : public SysTest {
+class RegValueTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        g_status = ERROR_SUCCESS;
-        g_sys.RegQueryValueExW = FakeQuery;
+        FakeWorldTest::SetUp();
+        fake::registry.Holding = true;
     }
     LONG Read(int rules)
     {
@@ -54,19 +27,19 @@ protected:
 TEST_F(RegValueTest, TextsEndInsideTheirBuffer)
 {
     // Three characters and the terminator fit exactly.
-    HoldText(L"abc", 4);
+    fake::HoldText(L"abc", 4);
     EXPECT_EQ(Read(0), ERROR_SUCCESS);
     EXPECT_WTEXT(L"abc", text_);
 
     // Four characters without a terminator fill the buffer: cut, or refused.
-    HoldText(L"abcd", 4);
+    fake::HoldText(L"abcd", 4);
     EXPECT_EQ(Read(0), ERROR_SUCCESS);
     EXPECT_WTEXT(L"abc", text_);
     EXPECT_EQ(Read(REGVALUE_REJECT_LONG), ERROR_MORE_DATA);
     EXPECT_WTEXT(L"", text_);
 
     // A terminator inside the data keeps a long value acceptable.
-    HoldText(L"ab\0d", 4);
+    fake::HoldText(L"ab\0d", 4);
     EXPECT_EQ(Read(REGVALUE_REJECT_LONG), ERROR_SUCCESS);
     EXPECT_WTEXT(L"ab", text_);
 }
@@ -75,7 +48,7 @@ TEST_F(RegValueTest, OddBytesAndTheEndOfTheData)
 {
     // "a" and half of "b": the half character stays unless the text ends
     // where the whole characters end.
-    HoldText(L"ab", 1, 1);
+    fake::HoldText(L"ab", 1, 1);
     EXPECT_EQ(Read(0), ERROR_SUCCESS);
     EXPECT_EQ(wcslen(text_), 2u);
     EXPECT_EQ(Read(REGVALUE_END_AT_DATA), ERROR_SUCCESS);
@@ -84,19 +57,19 @@ TEST_F(RegValueTest, OddBytesAndTheEndOfTheData)
 
 TEST_F(RegValueTest, TypeEmptinessAndErrors)
 {
-    HoldText(L"", 1);
+    fake::HoldText(L"", 1);
     EXPECT_EQ(Read(0), ERROR_NO_DATA);
     EXPECT_EQ(Read(REGVALUE_EMPTY_OK), ERROR_SUCCESS);
     EXPECT_WTEXT(L"", text_);
 
-    HoldText(L"ab", 3);
-    g_type = REG_EXPAND_SZ;
+    fake::HoldText(L"ab", 3);
+    fake::registry.Type = REG_EXPAND_SZ;
     EXPECT_EQ(Read(0), ERROR_INVALID_DATA);
     EXPECT_WTEXT(L"", text_);
     EXPECT_EQ(Read(REGVALUE_ANY_TYPE), ERROR_SUCCESS);
     EXPECT_WTEXT(L"ab", text_);
 
-    g_status = ERROR_FILE_NOT_FOUND;
+    fake::registry.Status = ERROR_FILE_NOT_FOUND;
     EXPECT_EQ(Read(0), ERROR_FILE_NOT_FOUND);
     EXPECT_WTEXT(L"", text_);
 }
@@ -119,8 +92,8 @@ TEST_F(RegValueTest, NumbersAndTheirSize)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        g_type = c.type;
-        g_data = c.data;
+        fake::registry.Type = c.type;
+        fake::registry.Data = c.data;
         DWORD value = 0xFFFFFFFFu, size = 0;
         EXPECT_EQ(ReadRegistryValue(HKEY_CURRENT_USER, L"Value", REG_DWORD, &value, sizeof value,
                                     c.rules, &size),
@@ -134,33 +107,20 @@ TEST_F(RegValueTest, NumbersAndTheirSize)
 
 TEST_F(RegValueTest, KeyOpenedForReadingAndClosed)
 {
-    static HKEY opened;
-    static int closed;
-    closed = 0;
-    g_sys.RegOpenKeyExW = [](HKEY, LPCWSTR name, DWORD, REGSAM access, PHKEY key) WINAPI -> LSTATUS {
-        if (wcscmp(name, L"Missing") == 0)
-            return ERROR_FILE_NOT_FOUND;
-        EXPECT_EQ(access, static_cast<REGSAM>(KEY_READ));
-        opened = reinterpret_cast<HKEY>(static_cast<INT_PTR>(0x5150));
-        *key = opened;
-        return ERROR_SUCCESS;
-    };
-    g_sys.RegCloseKey = [](HKEY key) WINAPI -> LSTATUS {
-        EXPECT_EQ(key, opened);
-        closed++;
-        return ERROR_SUCCESS;
-    };
-    HoldText(L"x", 2);
+    fake::registry.OwnKeys = true;
+    fake::HoldText(L"x", 2);
     wchar_t text[8];
     EXPECT_EQ(ReadRegistryKeyValue(HKEY_CURRENT_USER, L"Missing", L"Value", REG_SZ, text,
                                    sizeof text, 0, nullptr),
               ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(closed, 0);
+    EXPECT_EQ(fake::registry.Opened, 0);
+    EXPECT_EQ(fake::registry.Closed, 0);
     EXPECT_EQ(ReadRegistryKeyValue(HKEY_CURRENT_USER, L"Key", L"Value", REG_SZ, text, sizeof text,
                                    0, nullptr),
               ERROR_SUCCESS);
     EXPECT_WTEXT(L"x", text);
-    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(fake::registry.Opened, 1);
+    EXPECT_EQ(fake::registry.Closed, 1);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // EchoControlC: the echo colour on each background, and a console it cannot read.
 #include "fakeworld.h"
+#include "console/conlist.h"
 #include "base/hostapi.h"
 #include "base/pluginstate.h"
 
-using EchoTest = ConsoleTest;
+using EchoTest = FakeWorldTest;
 
 TEST_F(EchoTest, EchoColourStandsOutAndIsUndone)
 {
@@ -25,27 +26,27 @@ TEST_F(EchoTest, EchoColourStandsOutAndIsUndone)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        Fake.log.clear();
-        Fake.attribute = c.current;
+        fake::console.Log.clear();
+        fake::console.Attribute = c.current;
         EXPECT_EQ(EchoControlC(), -3);
-        EXPECT_EQ(Narrow(Fake.log), c.log) << std::hex << c.current;
+        EXPECT_EQ(Narrow(fake::console.Log), c.log) << std::hex << c.current;
         EXPECT_EQ(HostLastColors(), c.current & 0xFF) << "the host knows the colour is back";
     }
 }
 
 TEST_F(EchoTest, NoReadableConsoleLeavesTheColoursAlone)
 {
-    Fake.bufferInfoOk = false;
+    fake::console.BufferInfoOk = false;
     EXPECT_EQ(EchoControlC(), -3);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(L"[\r ^C \n]"));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(L"[\r ^C \n]"));
     EXPECT_EQ(g_sysCallCount[SYS_SetConsoleTextAttribute], 0u);
 
-    Fake.log.clear();
-    Fake.bufferInfoOk = true;
+    fake::console.Log.clear();
+    fake::console.BufferInfoOk = true;
     ConsoleOut = nullptr;
     SetColors(0x55);
     EXPECT_EQ(EchoControlC(), -3);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(L"[\r ^C \n]"));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(L"[\r ^C \n]"));
     EXPECT_EQ(g_sysCallCount[SYS_SetConsoleTextAttribute], 0u);
     EXPECT_EQ(HostLastColors(), 0x55);
 }

@@ -1,5 +1,5 @@
 // LoadHighlightColours and ReadHighlightValue, against the Wine prefix's registry.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "console/conlist.h"
 #include "console/highlight.h"
 
@@ -9,22 +9,6 @@ namespace {
 
 const wchar_t PluginKey[] = L"SOFTWARE\\OrvelPlugins\\Sonaro";
 const wchar_t ParentKey[] = L"SOFTWARE\\OrvelPlugins";
-
-BOOL WINAPI ConsoleMode(HANDLE, LPDWORD mode)
-{
-    *mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
-    return TRUE;
-}
-
-BOOL WINAPI NoConsole(HANDLE, LPDWORD)
-{
-    return FALSE;
-}
-
-BOOL WINAPI ModeLeftAlone(HANDLE, LPDWORD)
-{
-    return TRUE;
-}
 
 void ClearHighlightValues()
 {
@@ -43,13 +27,13 @@ std::string Slots()
     return text;
 }
 
-class HighlightTest : public SysTest {
+class HighlightTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
+        FakeWorldTest::SetUp();
         ClearHighlightValues();
-        g_sys.GetConsoleMode = ConsoleMode;
+        fake::console.StdOutConsole = true;
         HostSetAttribute(0x07);
         memset(ColourSlots, 0, sizeof ColourSlots);
     }
@@ -58,7 +42,7 @@ protected:
         ClearHighlightValues();
         HostSetAttribute(-1);
         memset(ColourSlots, 0, sizeof ColourSlots);
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 
     // Slots for a highlight given in the environment.
@@ -180,10 +164,12 @@ TEST_F(HighlightTest, ValueOfAnotherTypeIsPassedOver)
 TEST_F(HighlightTest, NoColoursWithoutAConsole)
 {
     ScopedEnv env(L"Highlight", L"0x1E");
-    g_sys.GetConsoleMode = NoConsole;
+    fake::console.StdOutConsole = false;
     LoadHighlightColours();
     EXPECT_EQ(Slots(), NoColours);
-    g_sys.GetConsoleMode = ModeLeftAlone;
+    // A mode call that succeeds but leaves the mode as it was.
+    fake::console.StdOutConsole = true;
+    fake::console.Mode = 0xFFFFFFFF;
     LoadHighlightColours();
     EXPECT_EQ(Slots(), NoColours);
 }
@@ -235,29 +221,17 @@ TEST_F(HighlightTest, ReadHighlightValueResults)
     EXPECT_WTEXT(L"", buffer);
 }
 
-namespace {
-// A string value that fills the 2048 bytes exactly, with no terminator.
-LSTATUS WINAPI FullUnterminated(HKEY, LPCWSTR, LPDWORD, LPDWORD type, LPBYTE data,
-                                LPDWORD size)
-{
-    wchar_t *text = reinterpret_cast<wchar_t *>(data);
-    for (DWORD i = 0; i < *size / sizeof(wchar_t); i++)
-        text[i] = L'y';
-    *type = REG_SZ;
-    return ERROR_SUCCESS;
-}
-}  // namespace
-
 TEST_F(HighlightTest, ReadHighlightValueEndsTextWithoutTerminator)
 {
     wchar_t buffer[1025];
     SetRegistryString(HKEY_CURRENT_USER, PluginKey, L"Highlight", L"placeholder");
-    g_sys.RegQueryValueExW = FullUnterminated;
+    // A string value that fills the 2048 bytes exactly, with no terminator.
+    fake::HoldText(std::wstring(1024, L'y').c_str(), 1024);
     buffer[1024] = L'!';
     EXPECT_EQ(ReadHighlightValue(PluginKey, buffer, HKEY_CURRENT_USER), 0);
     EXPECT_EQ(wcslen(buffer), 1023u);
     EXPECT_EQ(buffer[1024], L'!') << "written past the 1024 characters";
-    g_sys.RegQueryValueExW = g_sysDefault.RegQueryValueExW;
+    fake::registry.Holding = false;
 
     // Three characters stored without a terminator, over older text.
     wcscpy(buffer, L"abcdefgh");

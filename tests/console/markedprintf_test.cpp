@@ -1,10 +1,11 @@
 // MarkedPrintf: plain and colour output, codes, line ends, allocation failure.
 #include "fakeworld.h"
+#include "console/conlist.h"
 #include "base/hostapi.h"
 
 #include <vector>
 
-using MarkedPrintfTest = ConsoleTest;
+using MarkedPrintfTest = FakeWorldTest;
 
 // Grey on black with the colours LoadHighlightColours gives it.
 static void GreyOnBlack()
@@ -19,7 +20,7 @@ TEST_F(MarkedPrintfTest, NullAndEmptyFormats)
     EXPECT_EQ(MarkedPrintf(L""), 0);
     GreyOnBlack();
     EXPECT_EQ(MarkedPrintf(L""), 0);
-    EXPECT_EQ(Fake.log, L"");
+    EXPECT_EQ(fake::console.Log, L"");
     EXPECT_WTEXT(L"", CapturedOut());
     EXPECT_EQ(g_sysCallCount[SYS_malloc], 0u);
 }
@@ -30,7 +31,7 @@ TEST_F(MarkedPrintfTest, PlainModeWritesOneTextWithoutCodes)
     EXPECT_EQ(MarkedPrintf(L"Reply from \x12%s\x11: ", L"example.host"), 0);
     EXPECT_WTEXT(L"Reply from example.host: ", CapturedOut());
     EXPECT_EQ(HostWriteCalls() - before, 1);
-    EXPECT_EQ(Fake.log, L"");
+    EXPECT_EQ(fake::console.Log, L"");
     EXPECT_EQ(g_sysCallCount[SYS_SetConsoleTextAttribute], 0u);
     EXPECT_EQ(g_sysCallCount[SYS__cputws], 0u);
 }
@@ -56,7 +57,7 @@ TEST_F(MarkedPrintfTest, PlainModeLineEnds)
         EXPECT_WTEXT(c.expected, CapturedOut());
         EXPECT_EQ(HostWriteCalls() - before, c.writes) << Escaped(c.text);
     }
-    EXPECT_EQ(Fake.log, L"");
+    EXPECT_EQ(fake::console.Log, L"");
 }
 
 TEST_F(MarkedPrintfTest, ColourModeRunsAndRestore)
@@ -85,17 +86,17 @@ TEST_F(MarkedPrintfTest, ColourModeRunsAndRestore)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        Fake.log.clear();
+        fake::console.Log.clear();
         ClearCaptured();
         ResetListOutput();
         GreyOnBlack();
         EXPECT_EQ(MarkedPrintf(L"%s", c.text), 0) << Escaped(c.text);
-        EXPECT_EQ(Narrow(Fake.log), Narrow(c.log)) << Escaped(c.text);
+        EXPECT_EQ(Narrow(fake::console.Log), Narrow(c.log)) << Escaped(c.text);
         EXPECT_WTEXT(c.out, CapturedOut());
         // Whatever was set last is the normal colour.
-        size_t last = Fake.log.rfind(L'A');
-        if (last != std::wstring::npos && Fake.log.find(L'[', last) == std::wstring::npos) {
-            EXPECT_EQ(Narrow(Fake.log.substr(last, 3)), "A07") << Escaped(c.text);
+        size_t last = fake::console.Log.rfind(L'A');
+        if (last != std::wstring::npos && fake::console.Log.find(L'[', last) == std::wstring::npos) {
+            EXPECT_EQ(Narrow(fake::console.Log.substr(last, 3)), "A07") << Escaped(c.text);
         }
     }
 }
@@ -105,16 +106,16 @@ TEST_F(MarkedPrintfTest, ColourModeTellsTheHostAboutTheRestore)
     GreyOnBlack();
     SetColors(0x55);
     EXPECT_EQ(MarkedPrintf(L"\x12%d", 42), 0);
-    EXPECT_EQ(Narrow(Fake.log), "A0F [42] A07");
+    EXPECT_EQ(Narrow(fake::console.Log), "A0F [42] A07");
     EXPECT_EQ(HostLastColors(), 0x07);
 }
 
 TEST_F(MarkedPrintfTest, ControlCFlagStopsBeforeAnyText)
 {
     ListBreakFlag = 1;
-    Fake.attribute = 0x07;
+    fake::console.Attribute = 0x07;
     EXPECT_EQ(MarkedPrintf(L"never %s\n", L"shown"), -3);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(L"C0E [\r ^C \n] C07"));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(L"C0E [\r ^C \n] C07"));
     EXPECT_WTEXT(L"", CapturedOut());
     EXPECT_EQ(ListBreakFlag, 1) << "the flag stays until a command clears it";
     EXPECT_EQ(MarkedPrintf(L"again"), -3);
@@ -123,16 +124,12 @@ TEST_F(MarkedPrintfTest, ControlCFlagStopsBeforeAnyText)
 TEST_F(MarkedPrintfTest, ControlCSeenAtALineEndStopsTheText)
 {
     GreyOnBlack();
-    Fake.attribute = 0x07;
+    fake::console.Attribute = 0x07;
     ListBreakFlag = 0;
     // The flag rises while the first line is written.
-    g_sys._cputws = [](const wchar_t *text) -> int {
-        NoteFake(L"[" + std::wstring(text) + L"]");
-        ListBreakFlag = 1;
-        return 0;
-    };
+    fake::console.BreakAtWrite = 1;
     EXPECT_EQ(MarkedPrintf(L"\x12one\ntwo\n"), -3);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(L"A0F [one] A07 C0E [\r ^C \n] C07"));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(L"A0F [one] A07 C0E [\r ^C \n] C07"));
     EXPECT_WTEXT(L"\r\n", CapturedOut());
 }
 
@@ -141,59 +138,32 @@ TEST_F(MarkedPrintfTest, LongTextIsWrittenWhole)
     std::wstring big(20000, L'w');
     GreyOnBlack();
     EXPECT_EQ(MarkedPrintf(L"%s\x12!", big.c_str()), 0);
-    EXPECT_EQ(Fake.log, L"A07 [" + big + L"] A0F [!] A07");
+    EXPECT_EQ(fake::console.Log, L"A07 [" + big + L"] A0F [!] A07");
 }
-
-namespace {
-int mallocFailAt;
-int mallocCalls;
-std::vector<void *> liveBlocks;
-
-void *__cdecl CountingMalloc(size_t size)
-{
-    if (++mallocCalls == mallocFailAt)
-        return nullptr;
-    void *block = g_sysDefault.malloc(size);
-    liveBlocks.push_back(block);
-    return block;
-}
-
-void __cdecl CountingFree(void *block)
-{
-    for (size_t i = 0; i < liveBlocks.size(); i++)
-        if (liveBlocks[i] == block) {
-            liveBlocks.erase(liveBlocks.begin() + static_cast<long>(i));
-            break;
-        }
-    g_sysDefault.free(block);
-}
-}  // namespace
 
 TEST_F(MarkedPrintfTest, AllocationFailureWritesNothing)
 {
-    g_sys.malloc = CountingMalloc;
-    g_sys.free = CountingFree;
     for (int colours = 0; colours < 2; colours++) {
         for (int failAt = 1; failAt <= 3; failAt++) {
             ResetListOutput();
             if (colours)
                 GreyOnBlack();
-            mallocCalls = 0;
-            mallocFailAt = failAt;
-            liveBlocks.clear();
-            Fake.log.clear();
+            fake::heap.Mallocs = 0;
+            fake::heap.FailMallocAt = failAt;
+            long live = fake::LiveBlocks();
+            fake::console.Log.clear();
             ClearCaptured();
             SetColors(0x55);
             int result = MarkedPrintf(L"\x12%s\x11 tail\n", L"head");
-            EXPECT_TRUE(liveBlocks.empty()) << "fail at " << failAt;
+            EXPECT_EQ(fake::LiveBlocks(), live) << "fail at " << failAt;
             if (failAt <= 2) {
                 EXPECT_EQ(result, -2) << "fail at " << failAt;
-                EXPECT_EQ(Fake.log, L"");
+                EXPECT_EQ(fake::console.Log, L"");
                 EXPECT_WTEXT(L"", CapturedOut());
                 EXPECT_EQ(HostLastColors(), 0x55) << "colours unchanged";
             } else {
                 EXPECT_EQ(result, 0);
-                EXPECT_EQ(mallocCalls, 2);
+                EXPECT_EQ(fake::heap.Mallocs, 2);
             }
         }
     }

@@ -1,20 +1,21 @@
 // Page prompt, its keys and time-out, Control-C during a listing, page length.
 #include "fakeworld.h"
+#include "console/conlist.h"
 
 #include <thread>
 
-using PagingTest = ConsoleTest;
+using PagingTest = FakeWorldTest;
 
 // Prints lines through MarkedPrintf until a prompt has been shown `prompts`
 // times (or `limit` lines were printed); gives the lines printed.
 static int LinesUntilPrompt(int limit)
 {
-    size_t before = Fake.log.size();
+    size_t before = fake::console.Log.size();
     for (int line = 1; line <= limit; line++) {
         int result = MarkedPrintf(L"line %d\n", line);
         if (result != 0)
             return -line;
-        if (Fake.log.find(PromptInLog, before) != std::wstring::npos)
+        if (fake::console.Log.find(fake::PromptInLog, before) != std::wstring::npos)
             return line;
     }
     return 0;
@@ -24,9 +25,9 @@ TEST_F(PagingTest, PromptAfterAFullPage)
 {
     PageLength = 23;
     LinesLeft = 23;
-    Fake.keys = { 'x' };
+    fake::console.Keys = { 'x' };
     EXPECT_EQ(LinesUntilPrompt(100), 23);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(PromptInLog + L" " + BlankOutInLog));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(fake::PromptInLog + L" " + fake::BlankOutInLog));
     EXPECT_EQ(LinesLeft, 23);
     EXPECT_EQ(PageLength, 23);
     // Text went through the host, line by line.
@@ -62,26 +63,26 @@ TEST_F(PagingTest, KeysAtThePrompt)
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
         ResetListOutput();
-        Fake.log.clear();
-        Fake.keys.clear();
+        fake::console.Log.clear();
+        fake::console.Keys.clear();
         if (c.key >= KEY_EXTENDED) {
-            Fake.keys.push_back(0xE0);
-            Fake.keys.push_back(c.key - KEY_EXTENDED);
+            fake::console.Keys.push_back(0xE0);
+            fake::console.Keys.push_back(c.key - KEY_EXTENDED);
         } else {
-            Fake.keys.push_back(c.key);
+            fake::console.Keys.push_back(c.key);
         }
         PageLength = 23;
         LinesLeft = 23;
         for (int line = 1; line < 23; line++)
             ASSERT_EQ(MarkedPrintf(L"line\n"), 0);
         EXPECT_EQ(MarkedPrintf(L"last of the page\n"), c.result) << "key " << c.key;
-        EXPECT_TRUE(Fake.keys.empty()) << "key " << c.key << " was not read";
+        EXPECT_TRUE(fake::console.Keys.empty()) << "key " << c.key << " was not read";
         EXPECT_EQ(PageLength, c.pageLengthAfter) << "key " << c.key;
-        bool echoed = Fake.log.find(L"^C") != std::wstring::npos;
+        bool echoed = fake::console.Log.find(L"^C") != std::wstring::npos;
         EXPECT_EQ(echoed, c.echo) << "key " << c.key;
         if (c.result != 0)
             continue;
-        Fake.keys = { 'x' };
+        fake::console.Keys = { 'x' };
         EXPECT_EQ(LinesUntilPrompt(100), c.linesToNext) << "key " << c.key;
     }
 }
@@ -91,16 +92,16 @@ TEST_F(PagingTest, PromptStopsAtControlCAndEscape)
     // The echo is written after the blank-out line.
     PageLength = 3;
     LinesLeft = 1;
-    Fake.keys = { 3 };
+    fake::console.Keys = { 3 };
     EXPECT_EQ(EndListLine(), -3);
-    EXPECT_EQ(Narrow(Fake.log),
-              Narrow(PromptInLog + L" " + BlankOutInLog + L" C0E [\r ^C \n] C07"));
+    EXPECT_EQ(Narrow(fake::console.Log),
+              Narrow(fake::PromptInLog + L" " + fake::BlankOutInLog + L" C0E [\r ^C \n] C07"));
 
-    Fake.log.clear();
+    fake::console.Log.clear();
     LinesLeft = 1;
-    Fake.keys = { 27 };
+    fake::console.Keys = { 27 };
     EXPECT_EQ(EndListLine(), -3);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(PromptInLog + L" " + BlankOutInLog));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(fake::PromptInLog + L" " + fake::BlankOutInLog));
 }
 
 TEST_F(PagingTest, NoPagingWithoutLinesLeft)
@@ -118,30 +119,30 @@ TEST_F(PagingTest, ColourModeLineEndsSetNormal)
     SetColors(0x55);
     PageLength = 2;
     LinesLeft = 1;
-    Fake.keys = { 'x' };
+    fake::console.Keys = { 'x' };
     EXPECT_EQ(EndListLine(), 0);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(L"A1F " + PromptInLog + L" " + BlankOutInLog));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(L"A1F " + fake::PromptInLog + L" " + fake::BlankOutInLog));
     EXPECT_EQ(HostLastColors(), 0x1F);
     EXPECT_WTEXT(L"\r\n", CapturedOut());
 }
 
 TEST_F(PagingTest, WaitForKeyReadsExtendedKeys)
 {
-    Fake.keys = { 0, 0x3B };
+    fake::console.Keys = { 0, 0x3B };
     EXPECT_EQ(WaitForKey(), KEY_EXTENDED + 0x3B);
-    Fake.keys = { 0xE0, 0x50 };
+    fake::console.Keys = { 0xE0, 0x50 };
     EXPECT_EQ(WaitForKey(), KEY_EXTENDED + 0x50);
-    Fake.keys = { 0x00E9 };
+    fake::console.Keys = { 0x00E9 };
     EXPECT_EQ(WaitForKey(), 0xE9);
 }
 
 TEST_F(PagingTest, WaitForKeyPollsUntilAKey)
 {
-    Fake.keys = { 'k' };
-    Fake.keyAfterPolls = 7;
+    fake::console.Keys = { 'k' };
+    fake::console.KeyAfterPolls = 7;
     ListBreakFlag = 1;  // an old Control-C does not end a new wait
     EXPECT_EQ(WaitForKey(), 'k');
-    EXPECT_EQ(Fake.sleeps, 7);
+    EXPECT_EQ(fake::clock.Sleeps.size(), 7u);
     EXPECT_EQ(ListBreakFlag, 0);
     EXPECT_EQ(g_sysCallCount[SYS_GetTickCount], 0u) << "no clock without a pause time";
 }
@@ -154,7 +155,7 @@ TEST_F(PagingTest, WaitForKeyTimesOut)
         DWORD start;
         unsigned pause;
         DWORD step;
-        int sleeps;
+        size_t sleeps;
     } cases[] = {
         { 1000, 2000, 10, 200 },
         { 1000, 1, 10, 1 },
@@ -169,14 +170,14 @@ TEST_F(PagingTest, WaitForKeyTimesOut)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        Fake.keys.clear();
-        Fake.polls = 0;
-        Fake.sleeps = 0;
-        Fake.tick = c.start;
-        Fake.sleepStep = c.step;
+        fake::console.Keys.clear();
+        fake::console.Polls = 0;
+        fake::clock.Sleeps.clear();
+        fake::clock.SetMs(c.start);
+        fake::clock.SleepLateUs = static_cast<int>(c.step - 10) * 1000;
         PauseTime = c.pause;
         EXPECT_EQ(WaitForKey(), L' ') << "start " << c.start << " pause " << c.pause;
-        EXPECT_EQ(Fake.sleeps, c.sleeps) << "start " << c.start << " pause " << c.pause;
+        EXPECT_EQ(fake::clock.Sleeps.size(), c.sleeps) << "start " << c.start << " pause " << c.pause;
     }
 }
 
@@ -185,17 +186,17 @@ TEST_F(PagingTest, TimedPromptGoesOnLikeABlank)
     PauseTime = 2000;
     PageLength = 4;
     LinesLeft = 1;
-    Fake.tick = 5000;
+    fake::clock.SetMs(5000);
     EXPECT_EQ(EndListLine(), 0);
-    EXPECT_EQ(Fake.sleeps, 200);
+    EXPECT_EQ(fake::clock.Sleeps.size(), 200u);
     EXPECT_EQ(LinesLeft, 4);
     EXPECT_EQ(LinesUntilPrompt(10), 4);
 }
 
 TEST_F(PagingTest, ControlCFromAnotherThreadEndsTheWait)
 {
-    Fake.realSleep = true;
-    Fake.pollLimit = 1000;  // about 10 s, so a broken wait still ends
+    fake::clock.RealSleep = true;
+    fake::console.PollLimit = 1000;  // about 10 s, so a broken wait still ends
     PageLength = 10;
     LinesLeft = 1;
     std::thread console([] {
@@ -205,12 +206,12 @@ TEST_F(PagingTest, ControlCFromAnotherThreadEndsTheWait)
     int result = EndListLine();
     console.join();
     EXPECT_EQ(result, -3);
-    EXPECT_LT(Fake.polls, 1000);
-    EXPECT_NE(Fake.log.find(L"[\r ^C \n]"), std::wstring::npos);
+    EXPECT_LT(fake::console.Polls, 1000);
+    EXPECT_NE(fake::console.Log.find(L"[\r ^C \n]"), std::wstring::npos);
     // Every further output of the listing stops at once, with the echo.
-    Fake.log.clear();
+    fake::console.Log.clear();
     EXPECT_EQ(MarkedPrintf(L"more\n"), -3);
-    EXPECT_EQ(Narrow(Fake.log), Narrow(L"C0E [\r ^C \n] C07"));
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(L"C0E [\r ^C \n] C07"));
 }
 
 TEST_F(PagingTest, ControlCBetweenLinesFromAnotherThread)
@@ -235,26 +236,16 @@ TEST_F(PagingTest, HandlerTakesOnlyControlCAndBreak)
     EXPECT_EQ(ListBreakFlag, 1);
 }
 
-namespace {
-PHANDLER_ROUTINE seenRoutine;
-BOOL seenAdd;
-BOOL WINAPI RecordCtrlHandler(PHANDLER_ROUTINE routine, BOOL add)
-{
-    seenRoutine = routine;
-    seenAdd = add;
-    return TRUE;
-}
-}  // namespace
-
 TEST_F(PagingTest, InstallAndRemoveTheHandlerOnce)
 {
-    g_sys.SetConsoleCtrlHandler = RecordCtrlHandler;
+    const auto &calls = fake::console.CtrlHandlerCalls;
     ListBreakFlag = 1;
     InstallListCtrlHandler();
     EXPECT_EQ(ListBreakFlag, 0);
     EXPECT_TRUE(ListHandlerRegistered);
-    EXPECT_EQ(seenRoutine, &ListCtrlHandler);
-    EXPECT_EQ(seenAdd, TRUE);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, &ListCtrlHandler);
+    EXPECT_EQ(calls[0].second, TRUE);
     InstallListCtrlHandler();
     EXPECT_EQ(g_sysCallCount[SYS_SetConsoleCtrlHandler], 1u);
 
@@ -262,7 +253,9 @@ TEST_F(PagingTest, InstallAndRemoveTheHandlerOnce)
     EXPECT_EQ(RemoveListCtrlHandler(), 1);
     EXPECT_EQ(ListBreakFlag, 0);
     EXPECT_FALSE(ListHandlerRegistered);
-    EXPECT_EQ(seenAdd, FALSE);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].first, &ListCtrlHandler);
+    EXPECT_EQ(calls[1].second, FALSE);
     ListBreakFlag = 1;
     EXPECT_EQ(RemoveListCtrlHandler(), 0);
     EXPECT_EQ(ListBreakFlag, 0);
@@ -282,7 +275,7 @@ TEST_F(PagingTest, PageLengthFromTheWindow)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        Fake.windowRows = c.rows;
+        fake::console.WindowRows = c.rows;
         PageLength = LinesLeft = 77;
         StartPaging(c.requested);
         EXPECT_EQ(PageLength, c.length) << c.rows << " rows, " << c.requested << " asked";
@@ -298,7 +291,7 @@ TEST_F(PagingTest, NoPagingWhenNotAskedOrNoConsole)
     EXPECT_EQ(LinesLeft, 7);
     EXPECT_EQ(g_sysCallCount[SYS_GetConsoleScreenBufferInfo], 0u);
 
-    Fake.bufferInfoOk = false;
+    fake::console.BufferInfoOk = false;
     StartPaging(-1);
     EXPECT_EQ(PageLength, 0);
     EXPECT_EQ(LinesLeft, 0);

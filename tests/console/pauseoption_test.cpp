@@ -1,7 +1,8 @@
 // ParsePauseOption: accepted forms and the four messages.
 #include "fakeworld.h"
+#include "console/conlist.h"
 
-using PauseOptionTest = ConsoleTest;
+using PauseOptionTest = FakeWorldTest;
 
 TEST_F(PauseOptionTest, AcceptedForms)
 {

@@ -120,15 +120,20 @@ struct RunResult {
     std::string Problems;  // empty: all well
 };
 
+// How often the handle was closed.
+long ClosedCount(HANDLE handle)
+{
+    return static_cast<long>(std::count(fake::help.Closed.begin(), fake::help.Closed.end(), handle));
+}
+
 // Process and thread handles of the fake viewer that were never closed,
 // the viewer still running excepted: the quit closes it.
 long ViewerHandlesOpen(void)
 {
     long open = 0;
-    for (const FakeLaunch &launch : g_fake.Launches)
+    for (const fake::Launch &launch : fake::help.Launches)
         for (HANDLE handle : {launch.Process, launch.Thread})
-            if (std::find(g_fake.Closed.begin(), g_fake.Closed.end(), handle) ==
-                g_fake.Closed.end())
+            if (ClosedCount(handle) == 0)
                 open++;
     return open;
 }
@@ -149,8 +154,9 @@ RunResult Play(const Scenario &scenario)
     HostCaptureClear();
     InterruptFlags = 0;
     ListBreakFlag = 0;
-    consoleOpen = midiOpen = 0;
-    g_fake = FakeSystem();
+    // The fake world without a MIDI device; each scenario adds its own part.
+    InstallFakeWorld();
+    fake::InstallMidi(false);
     scenario.SetUp();
     RegistryImage registry = ReadRegistry();
     InstallAccounting();
@@ -173,8 +179,10 @@ RunResult Play(const Scenario &scenario)
     Note(&result.Problems, "address lists not freed:", liveLists);
     Note(&result.Problems, "DNS record lists not freed:", liveRecords);
     Note(&result.Problems, "Winsock starts not cleaned up:", winsockUp);
-    Note(&result.Problems, "console handles not closed:", consoleOpen);
-    Note(&result.Problems, "MIDI devices not closed:", midiOpen);
+    Note(&result.Problems, "console handles not closed:",
+         fake::console.Opens - ClosedCount(fake::ConsoleOutHandle));
+    Note(&result.Problems, "MIDI devices not closed:",
+         fake::midi.Opened - static_cast<long>(fake::midi.Closed.size()));
     // A removal that finds nothing is harmless; a handler left in place is not.
     Note(&result.Problems, "run's control handlers left registered:", std::max(pingHandler, 0L));
     Note(&result.Problems, "list-output control handlers left registered:",
@@ -187,7 +195,7 @@ RunResult Play(const Scenario &scenario)
     Note(&result.Problems, "viewer handles not closed:", ViewerHandlesOpen());
     if (scenario.Icmp)
         Note(&result.Problems, "ICMP handles not closed:",
-             g_icmp.Opened4 + g_icmp.Opened6 - g_icmp.Closed);
+             fake::icmp.Opened4 + fake::icmp.Opened6 - fake::icmp.Closed);
     if (sweep.Overrun)
         Note(&result.Problems, "no end within calls:", static_cast<long>(sweep.Limit));
     if (sweep.FailAt != 0 && !sweep.Fired)
@@ -195,6 +203,7 @@ RunResult Play(const Scenario &scenario)
              static_cast<long>(result.Calls));
 
     scenario.TearDown();
+    fake::RestoreMidiOut();
     HostCaptureClear();
     HostReset();
     SysRestoreAll();

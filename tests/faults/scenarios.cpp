@@ -21,9 +21,6 @@ extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
 
 namespace faultsweep {
 
-long consoleOpen;
-long midiOpen;
-
 namespace {
 
 void ClearSettings(void)
@@ -32,34 +29,21 @@ void ClearSettings(void)
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, TEST_SETTINGS_KEY);
 }
 
-int SinkCputws(const wchar_t *)
-{
-    return 0;
-}
-
 // The network world: one DNS server at loopback, the scripted ICMP helper,
 // the numeric resolver, the run's clock and MIDI device.
 void NetWorld(void)
 {
     ClearSettings();
-    InstallFakeNet();
-    g_fakeDnsServers = {"127.0.0.1"};
-    fakeping::Install();
-    g_sys._cputws = SinkCputws;
+    fake::InstallMidi();
+    fake::net.DnsServers = {"127.0.0.1"};
 }
 
 void NetWorldEnd(void)
 {
-    fakeping::Uninstall();
+    fake::RestoreMidiOut();
     InterruptFlags = 0;
     ListBreakFlag = 0;
     ClearSettings();
-}
-
-void PlainWorld(void)
-{
-    ClearSettings();
-    g_sys._cputws = SinkCputws;
 }
 
 void PlainWorldEnd(void)
@@ -68,46 +52,11 @@ void PlainWorldEnd(void)
     ClearSettings();
 }
 
-// Load and unload: NoMidi set, a console handle of its own, no waits.
-HANDLE const FakeConsole = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5150));
-
-DWORD WINAPI NoMidiSet(LPCWSTR name, LPWSTR buffer, DWORD size)
-{
-    if (_wcsicmp(name, L"NoMidi") != 0)
-        return 0;
-    if (size < 2)
-        return 2;
-    lstrcpynW(buffer, L"1", static_cast<int>(size));
-    return 1;
-}
-
-HANDLE WINAPI OpenFakeConsole(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
-{
-    consoleOpen++;
-    return FakeConsole;
-}
-
-BOOL WINAPI CloseFakeConsole(HANDLE handle)
-{
-    if (handle == FakeConsole) {
-        consoleOpen--;
-        return TRUE;
-    }
-    return g_sysDefault.CloseHandle(handle);
-}
-
-void WINAPI NoWait(DWORD)
-{
-}
-
+// Load and unload: NoMidi set, the fake console's handle, the fake clock.
 void LoadWorld(void)
 {
     ClearSettings();
-    consoleOpen = 0;
-    g_sys.GetEnvironmentVariableW = NoMidiSet;
-    g_sys.CreateFileW = OpenFakeConsole;
-    g_sys.CloseHandle = CloseFakeConsole;
-    g_sys.Sleep = NoWait;
+    fake::midi.NoMidi = L"1";
 }
 
 void LoadWorldEnd(void)
@@ -117,37 +66,13 @@ void LoadWorldEnd(void)
     ClearSettings();
 }
 
-// Load and unload with a MIDI device of the fake world's own.
-HMIDIOUT const FakeMidi = reinterpret_cast<HMIDIOUT>(static_cast<INT_PTR>(0x3230));
+// Load and unload with the fake world's MIDI device.
 #define SHARED_MIDI_KEY L"Software\\OrvelPlugins\\Shared MIDI"
-
-DWORD WINAPI NoMidiUnset(LPCWSTR, LPWSTR, DWORD)
-{
-    return 0;
-}
-
-MMRESULT WINAPI OpenFakeMidi(LPHMIDIOUT handle, UINT, DWORD_PTR, DWORD_PTR, DWORD)
-{
-    midiOpen++;
-    *handle = FakeMidi;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT WINAPI CloseFakeMidi(HMIDIOUT handle)
-{
-    if (handle == FakeMidi)
-        midiOpen--;
-    return MMSYSERR_NOERROR;
-}
 
 void MidiLoadWorld(void)
 {
-    LoadWorld();
+    ClearSettings();
     DeleteRegistryTree(HKEY_CURRENT_USER, SHARED_MIDI_KEY);
-    midiOpen = 0;
-    g_sys.GetEnvironmentVariableW = NoMidiUnset;
-    g_sys.midiOutOpen = OpenFakeMidi;
-    g_sys.midiOutClose = CloseFakeMidi;
 }
 
 void MidiLoadWorldEnd(void)
@@ -170,10 +95,9 @@ void HelpWorld(void)
     ClearSettings();
     SetEnvironmentVariableW(L"SONAROHELP", nullptr);
     SetEnvironmentVariableW(L"PLUGINHELP", nullptr);
-    InstallFakes();
     ViewerProcess = nullptr;
-    g_fake.Files = {FAKE_BESIDE_DLL};
-    AddViewerWindows();
+    fake::help.Files = {FAKE_BESIDE_DLL};
+    fake::AddViewerWindows();
 }
 
 void HelpWorldEnd(void)
@@ -189,10 +113,9 @@ HANDLE savedConsoleOut;
 void ConsoleNetWorld(void)
 {
     NetWorld();
-    InstallFakeConsole(false);
-    fakeping::world.StdOutConsole = true;
+    fake::console.StdOutConsole = true;
     savedConsoleOut = ConsoleOut;
-    ConsoleOut = FakeConsoleOut;
+    ConsoleOut = fake::ConsoleOutHandle;
     ResetListOutput();
 }
 
@@ -206,14 +129,13 @@ void ConsoleNetWorldEnd(void)
 // Thirty macros in a console of 25 rows, a key at every page prompt.
 void ConsoleMacroWorld(void)
 {
-    PlainWorld();
+    ClearSettings();
     for (int i = 1; i <= 30; i++)
         SetRegistryString(HKEY_CURRENT_USER, TEST_SETTINGS_KEY,
                           (L"Host-" + std::to_wstring(i)).c_str(), L"10.0.0." + std::to_wstring(i));
-    InstallFakeConsole(true);
-    Fake.keys = {L' ', L' ', L' '};
+    fake::console.Keys = {L' ', L' ', L' '};
     savedConsoleOut = ConsoleOut;
-    ConsoleOut = FakeConsoleOut;
+    ConsoleOut = fake::ConsoleOutHandle;
     ResetListOutput();
 }
 
@@ -230,14 +152,14 @@ void ConsoleMacroWorldEnd(void)
 void ControlCWorld(void)
 {
     NetWorld();
-    fakeping::world.StdOutConsole = true;
-    fakeping::world.Events = {{30, CTRL_C_EVENT}};
+    fake::console.StdOutConsole = true;
+    fake::console.Events = {{30, CTRL_C_EVENT}};
 }
 
 void ListBreakWorld(void)
 {
     NetWorld();
-    fakeping::world.Events = {{30, fakeping::ListBreak}};
+    fake::console.Events = {{30, fake::ListBreak}};
 }
 
 // The resolver's world: names with and without canonical names, an IPv4-only
@@ -246,8 +168,8 @@ void ListBreakWorld(void)
 void NameWorld(void)
 {
     ClearSettings();
-    InstallTypicalNetwork();
-    g_sys._cputws = SinkCputws;
+    fake::TypicalNetwork();
+    fake::net.Numeric = false;
 }
 
 int Line(int (WINAPI *entry)(wchar_t *), const wchar_t *text)
@@ -307,12 +229,12 @@ const Scenario ScenarioTable[] = {
     {"@PINGTIME[127.0.0.1]", NetWorld, PlayPingTime, FunctionResult, NetWorldEnd, true},
     {"@LOOKUPHOST[127.0.0.1]", NetWorld, PlayLookupHost, FunctionResult, NetWorldEnd, false},
     {"@PINGDNS[0]", NetWorld, PlayPingDns, FunctionResult, NetWorldEnd, false},
-    {"sonaromacro #1=10.0.0.1 /L", PlainWorld, PlayMacro, MacroResult, PlainWorldEnd, false,
+    {"sonaromacro #1=10.0.0.1 /L", ClearSettings, PlayMacro, MacroResult, PlainWorldEnd, false,
      MACRO_1},
     // A failed read of the environment's NoMidi sends the plugin to the device.
     {"load and unload, NoMidi", LoadWorld, PlayLoad, ZeroOrOne, LoadWorldEnd, false,
      SHARED_MIDI_RECORDS},
-    {"sonarohelp /V", PlainWorld, PlayHelpVersion, ZeroOrOne, PlainWorldEnd, false},
+    {"sonarohelp /V", ClearSettings, PlayHelpVersion, ZeroOrOne, PlainWorldEnd, false},
     {"sonaro /n:1 /a 127.0.0.1", NetWorld, PlaySonaroNamed, SonaroResult, NetWorldEnd, true},
     {"sonaro /n:2 /6 ::1", NetWorld, PlaySonaroV6, SonaroResult, NetWorldEnd, true},
     {"sonaro /n:1 #1", MacroNetWorld, PlaySonaroMacro, SonaroResult, NetWorldEnd, true},

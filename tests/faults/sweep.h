@@ -59,8 +59,4 @@ struct Scenario {
 
 extern const std::span<const Scenario> Scenarios;
 
-// Devices the load scenarios' fakes opened and have not closed.
-extern long consoleOpen;
-extern long midiOpen;
-
 }  // namespace faultsweep

@@ -31,7 +31,7 @@ TEST_F(SysFaultsTest, StubsReturnTheFailureAndItsError)
     EXPECT_EQ(fail.IcmpSendEcho(INVALID_HANDLE_VALUE, 0x0100007F, data, sizeof data, nullptr,
                                 reply, sizeof reply, 100),
               0u);
-    EXPECT_EQ(g_icmp.LastError, static_cast<DWORD>(IP_GENERAL_FAILURE))
+    EXPECT_EQ(fake::icmp.LastError, static_cast<DWORD>(IP_GENERAL_FAILURE))
         << "the fake world's GetLastError answers from the ICMP helper";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_GENERAL_FAILURE));
 

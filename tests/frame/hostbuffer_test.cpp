@@ -4,7 +4,7 @@
 // ends at a no-access page (and begins after one), so a read past either
 // end faults.
 #include "fakeworld.h"
-#include "guardpages.h"
+#include "fakeheap.h"
 #include "frame/entries.h"
 #include "help/helpcommand.h"
 #include "help/newhelp.h"
@@ -36,7 +36,7 @@ const size_t CommandChars = 8300;
 // quotes leave every character quoted, blanks leave no argument at all.
 const wchar_t Fillers[] = {L'x', L'"', L' ', L'7', L'/'};
 
-class HostBufferTest : public PingRunTest {};
+class HostBufferTest : public FakeWorldTest {};
 
 TEST_F(HostBufferTest, NoEntryReadsPastAnUnterminatedBuffer)
 {
@@ -51,8 +51,6 @@ TEST_F(HostBufferTest, NoEntryReadsPastAnUnterminatedBuffer)
         {"Help", CallHelp, 0, 0, false, false},
     };
     // No help file anywhere: the viewer is never started.
-    InstallFakes();
-    InstallFakeNet();
     GuardedText hostBuffer(FUNCTION_BUFFER_CAPACITY);
     GuardedText commandLine(CommandChars + 1);
     ASSERT_NE(hostBuffer.Data(), nullptr);
@@ -72,7 +70,7 @@ TEST_F(HostBufferTest, NoEntryReadsPastAnUnterminatedBuffer)
                 EXPECT_LT(length, FUNCTION_BUFFER_CAPACITY);
             else
                 EXPECT_TRUE(std::wstring(buffer.Data(), length) == text) << "the text was changed";
-            EXPECT_TRUE(g_fake.Launches.empty());
+            EXPECT_TRUE(fake::help.Launches.empty());
             ClearCaptured();
         }
     }

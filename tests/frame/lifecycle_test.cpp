@@ -1,5 +1,5 @@
 // Load, unload, the description record and the usage entry.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "frame/entries.h"
 #include "base/hostapi.h"
 #include "base/pluginstate.h"
@@ -10,51 +10,13 @@
 
 namespace {
 
-int sleeps[8];
-int sleepCount;
-int createCount;
-int cleanups;
-
-void WINAPI RecordSleep(DWORD ms)
-{
-    if (sleepCount < 8)
-        sleeps[sleepCount] = static_cast<int>(ms);
-    sleepCount++;
-}
-
-HANDLE WINAPI NoConsole(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                        DWORD disposition, DWORD flags, HANDLE)
-{
-    EXPECT_WTEXT(L"conout$", name);
-    EXPECT_EQ(access, static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
-    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_WRITE));
-    EXPECT_EQ(security, nullptr);
-    EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
-    EXPECT_EQ(flags, 0u);
-    createCount++;
-    return INVALID_HANDLE_VALUE;
-}
-
-int WINAPI CountCleanup(void)
-{
-    cleanups++;
-    return 0;
-}
-
-class LifecycleTest : public SysTest {
+class LifecycleTest : public FakeWorldTest {
 protected:
-    void SetUp() override
-    {
-        SysTest::SetUp();
-        sleepCount = createCount = cleanups = 0;
-        g_sys.Sleep = RecordSleep;
-        g_sys.WSACleanup = CountCleanup;
-    }
     void TearDown() override
     {
         MidiOut = nullptr;
         ConsoleOut = nullptr;
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 };
 
@@ -80,43 +42,35 @@ TEST_F(LifecycleTest, DescriptionRecord)
 
 TEST_F(LifecycleTest, WinsockFailureStopsAtOnce)
 {
-    g_sys.WSAStartup = [](WORD version, LPWSADATA) WINAPI -> int {
-        EXPECT_EQ(version, 0x0101);
-        return WSASYSNOTREADY;
-    };
+    fake::net.WinsockFails = true;
     EXPECT_EQ(InitializePlugin(), 1);
     EXPECT_WTEXT(L"Sonaro plugin: Unable to initialize WinSock API!\r\n", CapturedErr());
+    EXPECT_EQ(fake::net.WinsockVersion, 0x0101);
     EXPECT_EQ(g_sysCallCount[SYS_midiOutOpen], 0u);
     EXPECT_EQ(g_sysCallCount[SYS_GetVersionExW], 0u);
-    EXPECT_EQ(cleanups, 0);
+    EXPECT_EQ(g_sysCallCount[SYS_WSACleanup], 0u);
     EXPECT_TRUE(CapturedOut().empty());
 }
 
 TEST_F(LifecycleTest, MidiFailureUndoesWinsock)
 {
-    ScopedEnv env(L"NoMidi", nullptr);
-    DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-    g_sys.midiOutOpen = [](LPHMIDIOUT handle, UINT, DWORD_PTR, DWORD_PTR, DWORD) WINAPI -> MMRESULT {
-        *handle = nullptr;
-        return MMSYSERR_NODRIVER;
-    };
+    fake::midi.Handle = 0;
     EXPECT_EQ(InitializePlugin(), 1);
     EXPECT_WTEXT(L"Sonaro plugin: Unable to open MIDI handle!\r\n", CapturedErr());
-    EXPECT_EQ(cleanups, 1);
+    EXPECT_EQ(g_sysCallCount[SYS_WSACleanup], 1u);
     EXPECT_EQ(g_sysCallCount[SYS_GetVersionExW], 0u);
     EXPECT_EQ(g_sysCallCount[SYS_CreateFileW], 0u);
 }
 
 TEST_F(LifecycleTest, NoMidiLoadsWithoutDeviceAndRetriesTheConsoleOnce)
 {
-    ScopedEnv env(L"NoMidi", L"1");
-    g_sys.CreateFileW = NoConsole;
+    fake::midi.NoMidi = L"1";
+    fake::console.CannotOpen = true;
     EXPECT_EQ(InitializePlugin(), 0);
     EXPECT_EQ(MidiOut, nullptr);
     EXPECT_EQ(g_sysCallCount[SYS_midiOutOpen], 0u);
-    EXPECT_EQ(createCount, 2);
-    ASSERT_EQ(sleepCount, 1);
-    EXPECT_EQ(sleeps[0], 50);
+    EXPECT_EQ(fake::console.Opens, 2);
+    EXPECT_EQ(fake::clock.Sleeps, std::vector<DWORD>({ 50 }));
     EXPECT_EQ(ConsoleOut, nullptr);
     EXPECT_EQ(OsVersion.dwOSVersionInfoSize, 276u);
     EXPECT_GE(OsVersion.dwMajorVersion, 5u);
@@ -124,22 +78,16 @@ TEST_F(LifecycleTest, NoMidiLoadsWithoutDeviceAndRetriesTheConsoleOnce)
 
     // Unloading after a load without MIDI and without a console.
     EXPECT_EQ(ShutdownPlugin(0), 0);
-    EXPECT_EQ(cleanups, 1);
+    EXPECT_EQ(g_sysCallCount[SYS_WSACleanup], 1u);
     EXPECT_EQ(g_sysCallCount[SYS_CloseHandle], 0u);
     EXPECT_EQ(g_sysCallCount[SYS_midiOutClose], 0u);
 }
 
 TEST_F(LifecycleTest, ShutdownClosesTheConsoleHandle)
 {
-    static HANDLE closedHandle;
-    closedHandle = nullptr;
     ConsoleOut = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x77));
-    g_sys.CloseHandle = [](HANDLE h) WINAPI -> BOOL {
-        closedHandle = h;
-        return TRUE;
-    };
     EXPECT_EQ(ShutdownPlugin(12345), 0);
-    EXPECT_EQ(closedHandle, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x77)));
+    EXPECT_EQ(fake::help.Closed, std::vector<HANDLE>({ reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x77)) }));
     EXPECT_EQ(ConsoleOut, nullptr);
 }
 

@@ -1,26 +1,12 @@
 // Registry settings against the real registry of the Wine prefix.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "base/settings.h"
 
 #include <string>
 
 namespace {
 
-class SettingsTest : public SysTest {
-protected:
-    void SetUp() override
-    {
-        SysTest::SetUp();
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, TEST_SETTINGS_KEY);
-    }
-    void TearDown() override
-    {
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, TEST_SETTINGS_KEY);
-        SysTest::TearDown();
-    }
-};
+using SettingsTest = FakeWorldTest;
 
 }  // namespace
 

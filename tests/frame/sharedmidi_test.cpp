@@ -1,5 +1,5 @@
 // The shared MIDI handle: the volatile record, counting and release.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "base/pluginstate.h"
 #include "sys/syscalls.h"
 #include "base/sharedmidi.h"
@@ -11,26 +11,8 @@ namespace {
 
 #define RECORD_KEY L"Software\\OrvelPlugins\\Shared MIDI\\01A4"
 
-std::vector<HMIDIOUT> closed;
-int opened;
-uintptr_t nextHandle;
-
-DWORD WINAPI FakeProcessId(void) { return 420; }
-
-MMRESULT WINAPI FakeOpen(LPHMIDIOUT handle, UINT device, DWORD_PTR, DWORD_PTR, DWORD flags)
-{
-    EXPECT_EQ(device, 0u);
-    EXPECT_EQ(flags, static_cast<DWORD>(CALLBACK_NULL));
-    opened++;
-    *handle = reinterpret_cast<HMIDIOUT>(nextHandle);
-    return nextHandle ? MMSYSERR_NOERROR : MMSYSERR_BADDEVICEID;
-}
-
-MMRESULT WINAPI FakeClose(HMIDIOUT handle)
-{
-    closed.push_back(handle);
-    return MMSYSERR_NOERROR;
-}
+std::vector<HMIDIOUT> &closed = fake::midi.Closed;
+uintptr_t &nextHandle = fake::midi.Handle;
 
 DWORD RecordValue(const wchar_t *name, DWORD *type = nullptr)
 {
@@ -54,26 +36,18 @@ bool RecordExists()
     return true;
 }
 
-class SharedMidiTest : public SysTest {
+class SharedMidiTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
+        FakeWorldTest::SetUp();
         DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        closed.clear();
-        opened = 0;
-        nextHandle = 0x5150;
-        g_sys.GetCurrentProcessId = FakeProcessId;
-        g_sys.midiOutOpen = FakeOpen;
-        g_sys.midiOutClose = FakeClose;
+        MidiOut = nullptr;
     }
     void TearDown() override
     {
-        MidiOut = nullptr;
         DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 };
 
@@ -95,7 +69,7 @@ TEST_F(SharedMidiTest, TwoHoldersShareOneDevice)
 
     HMIDIOUT second = OpenSharedMidi();
     EXPECT_EQ(second, first);
-    EXPECT_EQ(opened, 1) << "the second holder must reuse the device";
+    EXPECT_EQ(fake::midi.Opened, 1) << "the second holder must reuse the device";
     EXPECT_EQ(RecordValue(L"RefCount"), 2u);
 
     MidiOut = first;
@@ -128,7 +102,7 @@ TEST_F(SharedMidiTest, IncompleteRecordIsNotTrusted)
     SetRegistryString(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", L"7777");
     SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"RefCount", 3);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(OpenSharedMidi()), 0x5150u);
-    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(fake::midi.Opened, 2);
     DWORD type = 0;
     EXPECT_EQ(RecordValue(L"Handle", &type), 0x5150u);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
@@ -156,8 +130,7 @@ TEST_F(SharedMidiTest, ReleaseWithoutMidiDoesNothing)
 
 TEST_F(SharedMidiTest, RegistryFailureKeepsTheDevicePrivate)
 {
-    g_sys.RegCreateKeyExW = [](HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const LPSECURITY_ATTRIBUTES,
-                               PHKEY, LPDWORD) WINAPI -> LSTATUS { return ERROR_ACCESS_DENIED; };
+    FailEntry(SYS_RegCreateKeyExW);
     HMIDIOUT handle = OpenSharedMidi();
     EXPECT_EQ(reinterpret_cast<uintptr_t>(handle), 0x5150u);
     EXPECT_FALSE(RecordExists());
@@ -182,16 +155,13 @@ TEST_F(SharedMidiTest, WideHandlesAreNeverPublished)
 
 TEST_F(SharedMidiTest, NoMidiFromEnvironmentOrRegistry)
 {
-    {
-        ScopedEnv env(L"NoMidi", nullptr);
-        EXPECT_FALSE(MidiDisabled());
-        SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi", 0);
-        EXPECT_FALSE(MidiDisabled());
-        SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi", 2);
-        EXPECT_TRUE(MidiDisabled());
-    }
+    EXPECT_FALSE(MidiDisabled());
+    SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi", 0);
+    EXPECT_FALSE(MidiDisabled());
+    SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi", 2);
+    EXPECT_TRUE(MidiDisabled());
     DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-    ScopedEnv env(L"NoMidi", L"anything");
+    fake::midi.NoMidi = L"anything";
     EXPECT_TRUE(MidiDisabled());
 }
 

@@ -1,5 +1,5 @@
 // Two copies of the real plugin DLL in one process share the MIDI record.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "frame/entries.h"
 
 #include <string>
@@ -55,12 +55,12 @@ struct LoadedCopy {
     }
 };
 
-class TwoCopiesTest : public SysTest {
+class TwoCopiesTest : public FakeWorldTest {
 protected:
     std::wstring first, second;
     void SetUp() override
     {
-        SysTest::SetUp();
+        FakeWorldTest::SetUp();
         first = BinDir() + PLUGIN_DLL_NAME_W;
         second = BinDir() + L"Sonaro-copy.dll";
         ASSERT_TRUE(CopyFileW(first.c_str(), second.c_str(), FALSE)) << "copying the plugin DLL";
@@ -71,7 +71,7 @@ protected:
     {
         DeleteRegistryTree(HKEY_CURRENT_USER, RecordKey().c_str());
         DeleteFileW(second.c_str());
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 };
 

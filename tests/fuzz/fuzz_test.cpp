@@ -6,7 +6,7 @@
 // after every call.  Seed and count come from SONARO_FUZZ_SEED and
 // SONARO_FUZZ_INPUTS; SONARO_FUZZ_ONLY=n plays input n alone.
 #include "fakeworld.h"
-#include "guardpages.h"
+#include "fakeheap.h"
 #include "fuzzinput.h"
 #include "sysfaults.h"
 #include "args/parseargs.h"
@@ -168,22 +168,6 @@ void FuzzHook(SysId id, unsigned long sequence)
              RecentCalls() + ")");
 }
 
-int SinkCputws(const wchar_t *)
-{
-    return 0;
-}
-
-// The request data need not be unpredictable here, only quick to make.
-errno_t __cdecl QuickRandom(unsigned int *value)
-{
-    static unsigned int state = 2463534242u;
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    *value = state;
-    return 0;
-}
-
 HANDLE savedConsoleOut;
 
 void SetUpWorld(Random *random)
@@ -193,39 +177,32 @@ void SetUpWorld(Random *random)
     HostCaptureClear();
     InterruptFlags = 0;
     ListBreakFlag = 0;
-    // The run's world (echoes, clock, console handlers, MIDI) with the
-    // resolver and DNS client of the typical network.
-    InstallTypicalNetwork();
-    g_fakeHosts.push_back({L"127.0.0.1", AF_INET, "127.0.0.1", L""});
-    g_fakeHosts.push_back({L"::1", AF_INET6, "::1", L""});
-    SysTable network = g_sys;
-    fakeping::Install(random->Chance(80));
-    g_sys.GetAddrInfoW = network.GetAddrInfoW;
-    g_sys.DnsQuery_W = network.DnsQuery_W;
-    static const FakeEcho Replies[] = {
-        fakeping::Good(0), fakeping::Good(7, 64), fakeping::Lost(IP_REQ_TIMED_OUT),
-        fakeping::WithStatus(IP_DEST_HOST_UNREACHABLE), fakeping::Corrupted(2)};
-    g_icmp.After = random->Pick(Replies);
-    // The viewer's world, on the run's clock.
-    auto sleep = g_sys.Sleep;
-    InstallFakes();
-    g_sys.Sleep = sleep;
+    // The typical world with the typical network, on which the loopback
+    // addresses resolve too; the MIDI device mostly open.
+    InstallFakeWorld();
+    if (!random->Chance(80))
+        fake::InstallMidi(false);
+    fake::TypicalNetwork();
+    fake::net.Hosts.push_back({L"127.0.0.1", AF_INET, "127.0.0.1", L""});
+    fake::net.Hosts.push_back({L"::1", AF_INET6, "::1", L""});
+    static const fake::Echo Replies[] = {
+        fake::Good(0), fake::Good(7, 64), fake::Lost(IP_REQ_TIMED_OUT),
+        fake::WithStatus(IP_DEST_HOST_UNREACHABLE), fake::Corrupted(2)};
+    fake::icmp.After = random->Pick(Replies);
     ViewerProcess = nullptr;
-    g_fake.Files = {FAKE_BESIDE_DLL};
-    AddViewerWindows();
+    fake::help.Files = {FAKE_BESIDE_DLL};
+    fake::AddViewerWindows();
     // No sound device: /Y finds neither a mixer nor an audio endpoint.
-    SysCopyEntry(&g_sys, SysFailingTable(), SYS_waveOutOpen);
-    SysCopyEntry(&g_sys, SysFailingTable(), SYS_CoCreateInstance);
-    g_sys._cputws = SinkCputws;
-    g_sys.rand_s = QuickRandom;
+    FailEntry(SYS_waveOutOpen);
+    FailEntry(SYS_CoCreateInstance);
+    ConsoleOut = nullptr;
     if (random->Chance(30)) {
         // A console: colours, and page prompts answered by key presses.
-        InstallFakeConsole(false);
-        Fake.keys.assign(64, L' ');
-        fakeping::world.StdOutConsole = true;
-        ConsoleOut = FakeConsoleOut;
+        fake::console.Keys.assign(64, L' ');
+        fake::console.StdOutConsole = true;
+        ConsoleOut = fake::ConsoleOutHandle;
     }
-    InstallGuardedHeap();
+    fake::heap.Guarded = true;
     SysResetCounts();
     g_sysCallHook = FuzzHook;
 }
@@ -236,7 +213,7 @@ void TearDownWorld(void)
     ViewerProcess = nullptr;  // a fake handle: never for the real system
     ConsoleOut = savedConsoleOut;
     ResetListOutput();
-    fakeping::Uninstall();
+    fake::RestoreMidiOut();
     SysRestoreAll();
 }
 
@@ -259,11 +236,11 @@ void CheckCall(const Entry &entry, int rc, const GuardedText &buffer)
     CheckGuards();
     if (rc < entry.Lowest || rc > entry.Highest)
         Fail("result " + std::to_string(rc) + " is none the entry documents");
-    std::string heap = TakeGuardedHeapFaults();
+    std::string heap = fake::TakeHeapFaults();
     if (!heap.empty())
         Fail(heap);
-    if (GuardedBlocksLive() != 0)
-        Fail(std::to_string(GuardedBlocksLive()) + " blocks not freed");
+    if (fake::LiveBlocks() != 0)
+        Fail(std::to_string(fake::LiveBlocks()) + " blocks not freed");
     // A value handed back ends inside the buffer.
     if (rc == 0 && (entry.Type == FUNCTION || entry.Type == VARIABLE) &&
         wcsnlen(buffer.Data(), buffer.Chars()) == buffer.Chars())
@@ -271,7 +248,7 @@ void CheckCall(const Entry &entry, int rc, const GuardedText &buffer)
     if (entry.Type == USAGE && rc == 1 &&
         wcsnlen(usageBuffer->Data(), usageBuffer->Chars()) == usageBuffer->Chars())
         Fail("usage text without a terminator in its buffer");
-    if (g_icmp.Opened4 + g_icmp.Opened6 != g_icmp.Closed)
+    if (fake::icmp.Opened4 + fake::icmp.Opened6 != fake::icmp.Closed)
         Fail("ICMP handles not closed");
 }
 
@@ -306,7 +283,7 @@ unsigned long long EnvNumber(const char *name, unsigned long long fallback)
     return text != nullptr && *text != 0 ? strtoull(text, nullptr, 10) : fallback;
 }
 
-class Fuzz : public SysTest {};
+class Fuzz : public FakeWorldTest {};
 
 }  // namespace
 

@@ -20,12 +20,12 @@ struct Seen {
 Seen Observe(void)
 {
     Seen seen{L"", -1, L"(none)"};
-    if (!g_fake.Launches.empty()) {
-        std::wstring line = g_fake.Launches.back().CommandLine;
+    if (!fake::help.Launches.empty()) {
+        std::wstring line = fake::help.Launches.back().CommandLine;
         size_t at = line.find(L"::/");
         seen.page = at == std::wstring::npos ? line : line.substr(at + 3, line.size() - at - 4);
     }
-    for (const std::wstring &event : g_fake.Events) {
+    for (const std::wstring &event : fake::help.Events) {
         if (event.find(L"TCM_SETCURFOCUS") != std::wstring::npos)
             seen.tab = _wtoi(event.substr(event.rfind(L"TCM_SETCURFOCUS") + 16).c_str());
         size_t open = event.find(L"WM_SETTEXT 0 [");
@@ -40,8 +40,8 @@ protected:
     void SetUp() override
     {
         HelpTest::SetUp();
-        g_fake.Files = {FAKE_BESIDE_DLL};
-        AddViewerWindows();
+        fake::help.Files = {FAKE_BESIDE_DLL};
+        fake::AddViewerWindows();
     }
 };
 
@@ -86,10 +86,9 @@ TEST_F(CommandTest, OptionFormsTopicsAndSearchTexts)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        InstallFakes();
-        g_fake.Files = {FAKE_BESIDE_DLL};
-        AddViewerWindows();
-        ViewerProcess = nullptr;
+        InstallFakeWorld();
+        fake::help.Files = {FAKE_BESIDE_DLL};
+        fake::AddViewerWindows();
         std::vector<wchar_t> line(c.line, c.line + wcslen(c.line) + 1);
         EXPECT_EQ(sonarohelp(line.data()), 0) << Narrow(c.line);
         Seen seen = Observe();
@@ -117,48 +116,48 @@ TEST_F(CommandTest, UnknownOptionsAreRefusedUpperCased)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        InstallFakes();
+        InstallFakeWorld();
         ClearCaptured();
         std::vector<wchar_t> line(c.line, c.line + wcslen(c.line) + 1);
         EXPECT_EQ(sonarohelp(line.data()), 1) << Narrow(c.line);
         EXPECT_WTEXT(L"Sonaro plugin: Unknown option: \"" + std::wstring(c.shown) + L"\"\r\n",
                      CapturedErr());
         EXPECT_WTEXT(L"", CapturedOut());
-        EXPECT_TRUE(g_fake.Launches.empty()) << Narrow(c.line);
-        EXPECT_EQ(g_fake.MessageBoxes, 0) << Narrow(c.line);
+        EXPECT_TRUE(fake::help.Launches.empty()) << Narrow(c.line);
+        EXPECT_EQ(fake::help.MessageBoxes, 0) << Narrow(c.line);
     }
 }
 
 TEST_F(CommandTest, MissingLineAndMissingFile)
 {
     EXPECT_EQ(sonarohelp(nullptr), 1);
-    EXPECT_TRUE(g_fake.Launches.empty());
+    EXPECT_TRUE(fake::help.Launches.empty());
 
     // A missing help file is shown in the box; the command still succeeds.
-    g_fake.Files.clear();
+    fake::help.Files.clear();
     wchar_t line[] = L"sonaro";
     EXPECT_EQ(sonarohelp(line), 0);
-    EXPECT_EQ(g_fake.MessageBoxes, 1);
+    EXPECT_EQ(fake::help.MessageBoxes, 1);
 }
 
 TEST_F(CommandTest, QuitClosesTheViewer)
 {
     wchar_t open[] = L"ports";
     ASSERT_EQ(sonarohelp(open), 0);
-    ASSERT_EQ(g_fake.Launches.size(), 1u);
-    HANDLE viewer = g_fake.Launches[0].Process;
+    ASSERT_EQ(fake::help.Launches.size(), 1u);
+    HANDLE viewer = fake::help.Launches[0].Process;
 
     wchar_t quit[] = L"/q ports";
     EXPECT_EQ(sonarohelp(quit), 0);
-    EXPECT_EQ(g_fake.Terminated, std::vector<HANDLE>{viewer});
-    EXPECT_EQ(g_fake.Closed.back(), viewer);
+    EXPECT_EQ(fake::help.Terminated, std::vector<HANDLE>{viewer});
+    EXPECT_EQ(fake::help.Closed.back(), viewer);
     EXPECT_EQ(ViewerProcess, nullptr);
-    EXPECT_EQ(g_fake.Launches.size(), 1u);
+    EXPECT_EQ(fake::help.Launches.size(), 1u);
 
     // Nothing open: nothing to do.
     wchar_t again[] = L"/Q";
     EXPECT_EQ(sonarohelp(again), 0);
-    EXPECT_EQ(g_fake.Terminated.size(), 1u);
+    EXPECT_EQ(fake::help.Terminated.size(), 1u);
     EXPECT_WTEXT(L"", CapturedOut() + CapturedErr());
 }
 
@@ -175,7 +174,7 @@ TEST_F(CommandTest, UsageAndHelpModuleLine)
                      L"\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH_W L")\r\n"
                      L"\t\t\t\tNewHelp  1.0.8.14\r\n",
                  CapturedOut());
-    EXPECT_TRUE(g_fake.Launches.empty());
+    EXPECT_TRUE(fake::help.Launches.empty());
     EXPECT_WTEXT(L"", CapturedErr());
 }
 
@@ -204,7 +203,7 @@ TEST_F(CommandTest, VersionReport)
                  L"   ConList . . . . . . . . . 1.1.0.0\r\n"
                  L"   SoundVol  . . . . . . . . 1.0.5.1\r\n",
                  CapturedOut());
-    EXPECT_TRUE(g_fake.Launches.empty());
+    EXPECT_TRUE(fake::help.Launches.empty());
 }
 
 TEST_F(CommandTest, ModuleLinesLineUp)
@@ -325,24 +324,23 @@ TEST_F(CommandTest, HelpEntryForThePluginsNames)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        InstallFakes();
-        g_fake.Files = {FAKE_BESIDE_DLL};
-        AddViewerWindows();
-        ViewerProcess = nullptr;
+        InstallFakeWorld();
+        fake::help.Files = {FAKE_BESIDE_DLL};
+        fake::AddViewerWindows();
         std::vector<wchar_t> name(c.name, c.name + wcslen(c.name) + 1);
         EXPECT_EQ(Help(name.data()), c.result) << Narrow(c.name);
         Seen seen = Observe();
         EXPECT_WTEXT(c.page, seen.page) << Narrow(c.name);
         EXPECT_EQ(seen.tab, -1) << Narrow(c.name);
-        EXPECT_EQ(g_fake.MessageBoxes, 0) << Narrow(c.name);
+        EXPECT_EQ(fake::help.MessageBoxes, 0) << Narrow(c.name);
     }
     EXPECT_EQ(Help(nullptr), 0);
 
     // A plugin name without a help file: the box, and still 1.
-    InstallFakes();
+    InstallFakeWorld();
     wchar_t name[] = L"sonaro";
     EXPECT_EQ(Help(name), 1);
-    EXPECT_EQ(g_fake.MessageBoxes, 1);
+    EXPECT_EQ(fake::help.MessageBoxes, 1);
 }
 
 TEST_F(CommandTest, VersionEntry)

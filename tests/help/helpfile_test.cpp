@@ -46,15 +46,15 @@ TEST_F(HelpFileTest, TriesTheSevenPlacesInOrderThenShowsTheMessage)
 
     EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1);
 
-    ASSERT_EQ(g_fake.Probed.size(), expected.size());
+    ASSERT_EQ(fake::help.Probed.size(), expected.size());
     for (size_t i = 0; i < expected.size(); i++)
-        EXPECT_WTEXT(expected[i], g_fake.Probed[i]) << "place " << i + 1;
-    EXPECT_EQ(g_fake.Launches.size(), 0u);
-    EXPECT_EQ(g_fake.MessageBoxes, 1);
-    EXPECT_WTEXT(kMissingForWin, g_fake.MessageText);
-    EXPECT_WTEXT(L"Missing Help File", g_fake.MessageCaption);
-    EXPECT_EQ(g_fake.MessageType, static_cast<UINT>(MB_OK));
-    EXPECT_EQ(g_fake.MessageOwner, FAKE_FOREGROUND);
+        EXPECT_WTEXT(expected[i], fake::help.Probed[i]) << "place " << i + 1;
+    EXPECT_EQ(fake::help.Launches.size(), 0u);
+    EXPECT_EQ(fake::help.MessageBoxes, 1);
+    EXPECT_WTEXT(kMissingForWin, fake::help.MessageText);
+    EXPECT_WTEXT(L"Missing Help File", fake::help.MessageCaption);
+    EXPECT_EQ(fake::help.MessageType, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(fake::help.MessageOwner, FAKE_FOREGROUND);
     EXPECT_EQ(ViewerProcess, nullptr);
 }
 
@@ -64,17 +64,15 @@ TEST_F(HelpFileTest, EachPlaceWinsOverThoseAfterIt)
     ScopedEnv plugin(L"PLUGINHELP", L"C:\\help2");
     std::vector<std::wstring> places = ExpectedPlaces();
     for (size_t winner = 0; winner < places.size(); winner++) {
-        InstallFakes();
-        ViewerProcess = nullptr;
-        g_fake.Files.assign(places.begin() + static_cast<long>(winner), places.end());
+        InstallFakeWorld();
+        fake::help.Files.assign(places.begin() + static_cast<long>(winner), places.end());
         EXPECT_EQ(OpenHelp(L"sonaro", nullptr, 0), 1);
-        ASSERT_EQ(g_fake.Launches.size(), 1u) << "place " << winner + 1;
-        EXPECT_WTEXT(ViewerCommandLine(places[winner], L"sonaro"), g_fake.Launches[0].CommandLine)
+        ASSERT_EQ(fake::help.Launches.size(), 1u) << "place " << winner + 1;
+        EXPECT_WTEXT(ViewerCommandLine(places[winner], L"sonaro"), fake::help.Launches[0].CommandLine)
             << "place " << winner + 1;
-        EXPECT_EQ(g_fake.Probed.size(), winner + 1);
-        EXPECT_EQ(g_fake.MessageBoxes, 0);
+        EXPECT_EQ(fake::help.Probed.size(), winner + 1);
+        EXPECT_EQ(fake::help.MessageBoxes, 0);
     }
-    ViewerProcess = nullptr;
 }
 
 // With the variables undefined the first two places expand to "\Sonaro.chm";
@@ -82,15 +80,15 @@ TEST_F(HelpFileTest, EachPlaceWinsOverThoseAfterIt)
 TEST_F(HelpFileTest, UndefinedVariablesAreRefusedBeforeTheRootIsLookedAt)
 {
     std::wstring root = HostResolve(L"\\Sonaro.chm");
-    g_fake.Files = {root, FAKE_DLL_HELP};
+    fake::help.Files = {root, FAKE_DLL_HELP};
 
     EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1);
 
-    ASSERT_EQ(g_fake.Probed.size(), 2u);
-    EXPECT_WTEXT(FAKE_BESIDE_DLL, g_fake.Probed[0]);
-    EXPECT_WTEXT(FAKE_DLL_HELP, g_fake.Probed[1]);
-    ASSERT_EQ(g_fake.Launches.size(), 1u);
-    EXPECT_WTEXT(ViewerCommandLine(FAKE_DLL_HELP, L"overview"), g_fake.Launches[0].CommandLine);
+    ASSERT_EQ(fake::help.Probed.size(), 2u);
+    EXPECT_WTEXT(FAKE_BESIDE_DLL, fake::help.Probed[0]);
+    EXPECT_WTEXT(FAKE_DLL_HELP, fake::help.Probed[1]);
+    ASSERT_EQ(fake::help.Launches.size(), 1u);
+    EXPECT_WTEXT(ViewerCommandLine(FAKE_DLL_HELP, L"overview"), fake::help.Launches[0].CommandLine);
 }
 
 TEST_F(HelpFileTest, RefusalsMoveOnToTheNextPlace)
@@ -109,31 +107,29 @@ TEST_F(HelpFileTest, RefusalsMoveOnToTheNextPlace)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        InstallFakes();
-        ViewerProcess = nullptr;
-        g_fake.Files = c.files;
-        g_fake.Directories = c.directories;
-        g_fake.ViewerInstalled = c.viewer;
-        g_fake.LaunchFails = c.launchFails;
+        InstallFakeWorld();
+        fake::help.Files = c.files;
+        fake::help.Directories = c.directories;
+        fake::help.ViewerInstalled = c.viewer;
+        fake::help.LaunchFails = c.launchFails;
         EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1) << c.what;
-        EXPECT_EQ(g_fake.Launches.size(), c.launches) << c.what;
-        EXPECT_EQ(g_fake.MessageBoxes, c.boxes) << c.what;
+        EXPECT_EQ(fake::help.Launches.size(), c.launches) << c.what;
+        EXPECT_EQ(fake::help.MessageBoxes, c.boxes) << c.what;
         if (c.launches == 1)
-            EXPECT_WTEXT(ViewerCommandLine(FAKE_DLL_HELP, L"overview"), g_fake.Launches[0].CommandLine)
+            EXPECT_WTEXT(ViewerCommandLine(FAKE_DLL_HELP, L"overview"), fake::help.Launches[0].CommandLine)
                 << c.what;
         else
-            EXPECT_WTEXT(kMissingForWin, g_fake.MessageText) << c.what;
+            EXPECT_WTEXT(kMissingForWin, fake::help.MessageText) << c.what;
     }
-    ViewerProcess = nullptr;
 }
 
 TEST_F(HelpFileTest, StartsTheViewerOnThePage)
 {
-    g_fake.Files = {FAKE_BESIDE_DLL};
+    fake::help.Files = {FAKE_BESIDE_DLL};
     EXPECT_EQ(TryHelpFile(L"~\\Sonaro.chm", L"f_pingtime", 0, nullptr), 1);
 
-    ASSERT_EQ(g_fake.Launches.size(), 1u);
-    const FakeLaunch &launch = g_fake.Launches[0];
+    ASSERT_EQ(fake::help.Launches.size(), 1u);
+    const fake::Launch &launch = fake::help.Launches[0];
     EXPECT_WTEXT(FAKE_VIEWER, launch.Application);
     EXPECT_WTEXT(L"\"C:\\windows\\hh.exe\" \"C:\\plug\\Sonaro.chm::/f_pingtime.html\"",
                  launch.CommandLine);
@@ -144,26 +140,26 @@ TEST_F(HelpFileTest, StartsTheViewerOnThePage)
     EXPECT_TRUE(launch.StartupZeroed);
     // No tab asked for: the viewer is left alone, only its thread handle closed.
     EXPECT_EQ(g_sysCallCount[SYS_WaitForInputIdle], 0u);
-    EXPECT_EQ(g_fake.Closed, std::vector<HANDLE>{launch.Thread});
+    EXPECT_EQ(fake::help.Closed, std::vector<HANDLE>{launch.Thread});
     EXPECT_EQ(ViewerProcess, launch.Process);
 }
 
 TEST_F(HelpFileTest, MissingCandidateOrTopicFailsQuietly)
 {
-    g_fake.Files = {FAKE_BESIDE_DLL};
+    fake::help.Files = {FAKE_BESIDE_DLL};
     EXPECT_EQ(TryHelpFile(nullptr, L"sonaro", 0, nullptr), 0);
     EXPECT_EQ(TryHelpFile(L"~\\Sonaro.chm", nullptr, 0, nullptr), 0);
     EXPECT_EQ(TryHelpFile(L"", L"sonaro", 0, nullptr), 0);
-    EXPECT_EQ(g_fake.Launches.size(), 0u);
-    EXPECT_EQ(g_fake.MessageBoxes, 0);
+    EXPECT_EQ(fake::help.Launches.size(), 0u);
+    EXPECT_EQ(fake::help.MessageBoxes, 0);
 }
 
 TEST_F(HelpFileTest, ATabStartsTheDriverWithTheNewProcess)
 {
-    g_fake.Files = {FAKE_BESIDE_DLL};
-    AddViewerWindows();
+    fake::help.Files = {FAKE_BESIDE_DLL};
+    fake::AddViewerWindows();
     EXPECT_EQ(TryHelpFile(L"~\\Sonaro.chm", L"ports", 3, L"ignored"), 1);
-    ASSERT_EQ(g_fake.Launches.size(), 1u);
+    ASSERT_EQ(fake::help.Launches.size(), 1u);
     std::vector<std::wstring> expected = {
         L"CreateProcess " + H(0x1001),
         L"WaitForInputIdle " + H(0x1001) + L" 8000",
@@ -171,16 +167,16 @@ TEST_F(HelpFileTest, ATabStartsTheDriverWithTheNewProcess)
         L"Post " + H(0x110) + L" TCM_SETCURFOCUS 2 0",
         L"CloseHandle " + H(0x1002),
     };
-    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events)));
+    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(fake::help.Events)));
 }
 
 TEST_F(HelpFileTest, OneViewerAtATime)
 {
-    g_fake.Files = {FAKE_BESIDE_DLL};
+    fake::help.Files = {FAKE_BESIDE_DLL};
     EXPECT_EQ(OpenHelp(L"sonaro", nullptr, 0), 1);
     EXPECT_EQ(OpenHelp(L"overview", nullptr, 0), 1);
-    ASSERT_EQ(g_fake.Launches.size(), 2u);
-    HANDLE first = g_fake.Launches[0].Process, second = g_fake.Launches[1].Process;
+    ASSERT_EQ(fake::help.Launches.size(), 2u);
+    HANDLE first = fake::help.Launches[0].Process, second = fake::help.Launches[1].Process;
 
     // The first viewer is ended, and its handle closed, only after the second runs.
     std::vector<std::wstring> expected = {
@@ -188,27 +184,27 @@ TEST_F(HelpFileTest, OneViewerAtATime)
         L"CreateProcess " + H(0x2001),  L"CloseHandle " + H(0x2002),
         L"Terminate " + H(0x1001) + L" 0",    L"CloseHandle " + H(0x1001),
     };
-    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events)));
+    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(fake::help.Events)));
     EXPECT_EQ(ViewerProcess, second);
 
-    g_fake.Events.clear();
+    fake::help.Events.clear();
     CloseHelpViewer();
-    EXPECT_EQ(g_fake.Terminated, (std::vector<HANDLE>{first, second}));
+    EXPECT_EQ(fake::help.Terminated, (std::vector<HANDLE>{first, second}));
     EXPECT_EQ(Escaped(Join({L"Terminate " + H(0x2001) + L" 0", L"CloseHandle " + H(0x2001)})),
-              Escaped(Join(g_fake.Events)));
+              Escaped(Join(fake::help.Events)));
     EXPECT_EQ(ViewerProcess, nullptr);
 
     // Nothing left to end.
     CloseHelpViewer();
-    EXPECT_EQ(g_fake.Terminated.size(), 2u);
+    EXPECT_EQ(fake::help.Terminated.size(), 2u);
 }
 
 TEST_F(HelpFileTest, UnloadingEndsTheViewer)
 {
-    g_fake.Files = {FAKE_BESIDE_DLL};
+    fake::help.Files = {FAKE_BESIDE_DLL};
     OpenHelp(L"sonaro", nullptr, 0);
-    ASSERT_EQ(g_fake.Launches.size(), 1u);
+    ASSERT_EQ(fake::help.Launches.size(), 1u);
     ShutdownPlugin(0);
-    EXPECT_EQ(g_fake.Terminated, std::vector<HANDLE>{g_fake.Launches[0].Process});
+    EXPECT_EQ(fake::help.Terminated, std::vector<HANDLE>{fake::help.Launches[0].Process});
     EXPECT_EQ(ViewerProcess, nullptr);
 }

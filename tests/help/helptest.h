@@ -13,23 +13,20 @@ inline std::wstring H(unsigned long long value)
     return PointerTextW(value);
 }
 
-class HelpTest : public SysTest {
+class HelpTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        InstallFakes();
-        ViewerProcess = nullptr;
+        FakeWorldTest::SetUp();
         sonaroHelp_ = std::make_unique<ScopedEnv>(L"SONAROHELP", nullptr);
         pluginHelp_ = std::make_unique<ScopedEnv>(L"PLUGINHELP", nullptr);
     }
     void TearDown() override
     {
-        // The handles are fakes: never hand them to the real system.
-        ViewerProcess = nullptr;
+        ViewerProcess = nullptr;  // a fake handle: never for the real system
         pluginHelp_.reset();
         sonaroHelp_.reset();
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 
 private:

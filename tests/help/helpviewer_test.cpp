@@ -32,23 +32,23 @@ using ViewerTest = HelpTest;
 
 TEST_F(ViewerTest, SwitchesToSearchTypesTheTextAndPressesTheButton)
 {
-    AddViewerWindows();
+    fake::AddViewerWindows();
     EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 1, kProcess, L"net use"), 0);
     std::vector<std::wstring> expected =
         Concat({kIdle, L"EnumWindows", kTabToSearch}, Pressed(L"net use"));
-    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events)));
+    EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(fake::help.Events)));
 }
 
 TEST_F(ViewerTest, PollsUntilTheSearchControlsAppear)
 {
     // The combo box shows up in the 3rd enumeration after the tab one, the
     // button in the 5th: four polls with a 20 ms sleep after each.
-    AddViewerWindows(true, 4, 6);
+    fake::AddViewerWindows(true, 4, 6);
     EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 1, kProcess, L"ttl"), 0);
     std::vector<std::wstring> expected = {kIdle, L"EnumWindows", kTabToSearch,
                                           L"Sleep 20", L"Sleep 20", L"Sleep 20", L"Sleep 20"};
-    EXPECT_EQ(Escaped(Join(Concat(expected, Pressed(L"ttl")))), Escaped(Join(g_fake.Events)));
-    EXPECT_EQ(g_fake.ChildEnumerations, 1 + 5);
+    EXPECT_EQ(Escaped(Join(Concat(expected, Pressed(L"ttl")))), Escaped(Join(fake::help.Events)));
+    EXPECT_EQ(fake::help.ChildEnumerations, 1 + 5);
 }
 
 TEST_F(ViewerTest, GivesUpAfterFiftyPolls)
@@ -64,11 +64,11 @@ TEST_F(ViewerTest, GivesUpAfterFiftyPolls)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        InstallFakes();
-        AddViewerWindows(true, c.comboPass, c.buttonPass);
+        InstallFakeWorld();
+        fake::AddViewerWindows(true, c.comboPass, c.buttonPass);
         EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 1, kProcess, L"x"), 2) << c.what;
-        EXPECT_EQ(g_fake.ChildEnumerations, 1 + 50) << c.what;
-        EXPECT_EQ(g_fake.SleptMs, 50u * 20u) << c.what;
+        EXPECT_EQ(fake::help.ChildEnumerations, 1 + 50) << c.what;
+        EXPECT_EQ(fake::clock.SleptMs, 50u * 20u) << c.what;
         EXPECT_EQ(g_sysCallCount[SYS_SendMessageW], 0u) << c.what;
         SysResetCounts();
     }
@@ -78,8 +78,8 @@ TEST_F(ViewerTest, ControlsMustMatchIdAndClass)
 {
     // Decoys come first: a ComboBox with another id, an Edit with the id
     // 1001, and a 1006 that is no Button.
-    g_fake.TopWindows.push_back({FAKE_MAIN, FAKE_VIEWER_PID, L"HH Parent", 0, 0});
-    g_fake.Children = {
+    fake::help.TopWindows.push_back({FAKE_MAIN, FAKE_VIEWER_PID, L"HH Parent", 0, 0});
+    fake::help.Children = {
         {FAKE_TAB, FAKE_VIEWER_PID, L"SysTabControl32", 0, 0},
         {reinterpret_cast<HWND>(0x201), FAKE_VIEWER_PID, L"ComboBox", 1000, 0},
         {reinterpret_cast<HWND>(0x202), FAKE_VIEWER_PID, L"Edit", 1001, 0},
@@ -90,36 +90,36 @@ TEST_F(ViewerTest, ControlsMustMatchIdAndClass)
     };
     EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 1, kProcess, L"dns"), 0);
     EXPECT_EQ(Escaped(Join(Concat({kIdle, L"EnumWindows", kTabToSearch}, Pressed(L"dns")))),
-              Escaped(Join(g_fake.Events)));
+              Escaped(Join(fake::help.Events)));
 }
 
 TEST_F(ViewerTest, IdleTimeOutLeavesTheViewerAlone)
 {
-    AddViewerWindows();
-    g_fake.IdleResult = WAIT_TIMEOUT;
+    fake::AddViewerWindows();
+    fake::help.IdleResult = WAIT_TIMEOUT;
     EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 1, kProcess, L"x"), 258);
-    EXPECT_EQ(Escaped(Join({kIdle})), Escaped(Join(g_fake.Events)));
+    EXPECT_EQ(Escaped(Join({kIdle})), Escaped(Join(fake::help.Events)));
 
     // Any other answer of the wait goes on.
-    InstallFakes();
-    AddViewerWindows();
-    g_fake.IdleResult = WAIT_FAILED;
+    InstallFakeWorld();
+    fake::AddViewerWindows();
+    fake::help.IdleResult = WAIT_FAILED;
     EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 0, kProcess, nullptr), 0);
     EXPECT_EQ(g_sysCallCount[SYS_PostMessageW], 1u);
 }
 
 TEST_F(ViewerTest, NoProcessIdDoesNothing)
 {
-    AddViewerWindows();
+    fake::AddViewerWindows();
     EXPECT_EQ(DriveHelpViewer(0, 1, kProcess, L"x"), 0);
-    EXPECT_TRUE(g_fake.Events.empty());
+    EXPECT_TRUE(fake::help.Events.empty());
 }
 
 TEST_F(ViewerTest, MainWindowIsTheViewersHHParent)
 {
     struct Case {
         const char *what;
-        std::vector<FakeWindow> windows;
+        std::vector<fake::Window> windows;
         int result;
     } cases[] = {
         {"another process's viewer", {{FAKE_MAIN, 0x1111, L"HH Parent", 0, 0}}, 2},
@@ -133,9 +133,9 @@ TEST_F(ViewerTest, MainWindowIsTheViewersHHParent)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        InstallFakes();
-        g_fake.TopWindows = c.windows;
-        g_fake.Children = {{FAKE_TAB, FAKE_VIEWER_PID, L"SysTabControl32", 0, 0}};
+        InstallFakeWorld();
+        fake::help.TopWindows = c.windows;
+        fake::help.Children = {{FAKE_TAB, FAKE_VIEWER_PID, L"SysTabControl32", 0, 0}};
         EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 0, kProcess, nullptr), c.result) << c.what;
         EXPECT_EQ(g_sysCallCount[SYS_PostMessageW], c.result == 0 ? 1u : 0u) << c.what;
         SysResetCounts();
@@ -144,10 +144,10 @@ TEST_F(ViewerTest, MainWindowIsTheViewersHHParent)
 
 TEST_F(ViewerTest, MissingTabControlStillSearches)
 {
-    AddViewerWindows(false);
+    fake::AddViewerWindows(false);
     EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, 1, kProcess, L"ping"), 2);
     EXPECT_EQ(Escaped(Join(Concat({kIdle, L"EnumWindows"}, Pressed(L"ping")))),
-              Escaped(Join(g_fake.Events)));
+              Escaped(Join(fake::help.Events)));
 }
 
 TEST_F(ViewerTest, SearchOnlyOnTheSearchTabWithAText)
@@ -161,13 +161,13 @@ TEST_F(ViewerTest, SearchOnlyOnTheSearchTabWithAText)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        InstallFakes();
-        AddViewerWindows();
+        InstallFakeWorld();
+        fake::AddViewerWindows();
         EXPECT_EQ(DriveHelpViewer(FAKE_VIEWER_PID, c.tab, kProcess, c.text), 0) << "tab " << c.tab;
         std::wstring post = L"Post " + H(0x110) + L" TCM_SETCURFOCUS " + std::to_wstring(c.tab) + L" 0";
         std::vector<std::wstring> expected = {kIdle, L"EnumWindows", post};
         if (c.searches)
             expected = Concat(expected, Pressed(c.text));
-        EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(g_fake.Events))) << "tab " << c.tab;
+        EXPECT_EQ(Escaped(Join(expected)), Escaped(Join(fake::help.Events))) << "tab " << c.tab;
     }
 }

@@ -1,7 +1,7 @@
 // expand_test.cpp - the stand-in host's variable expansion: ExpandVariables
 // as the plugin calls it (1024-character limit) and HostExpandLine as the
 // shell does (no limit).
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "base/errorreport.h"
 
 #include <string.h>
@@ -43,11 +43,11 @@ extern "C" __declspec(dllexport) int WINAPI _batch(wchar_t *buffer)
 
 namespace {
 
-class HostExpand : public SysTest {
+class HostExpand : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
+        FakeWorldTest::SetUp();
         HostSetPlugin(GetModuleHandleW(nullptr), L"hostcmd,@hosttest,@hostlong,_hostvar,@missing");
     }
 

@@ -1,6 +1,6 @@
 // wildcard_colors_test.cpp - the stand-in host's WildcardComparison,
 // ParseColors, GetAttribute, SetColors and QueryTrueName.
-#include "testsupport.h"
+#include "fakeworld.h"
 
 #include <string.h>
 
@@ -133,7 +133,7 @@ TEST(HostColours, ParseColorsNullText)
     EXPECT_EQ(background, -1);
 }
 
-class HostConsole : public SysTest {};
+class HostConsole : public FakeWorldTest {};
 
 TEST_F(HostConsole, GetAttributeReportsTheOverride)
 {

@@ -1,6 +1,6 @@
 // SONAROMACRO where the end-to-end tests cannot reach: failed allocations,
 // Control-C in the middle of a listing, and that every path frees its lists.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "macros/macrolist.h"
 #include "console/conlist.h"
 
@@ -11,60 +11,14 @@ extern "C" int WINAPI sonaromacro(wchar_t *arguments);
 
 namespace {
 
-int mallocCalls;
-int failMallocAt;   // fail this call (1-based); 0 = none
-size_t failSize;    // fail every request of this size; 0 = none
-int liveBlocks;
-std::wstring consoleText;
-
-void *CountingMalloc(size_t size)
-{
-    mallocCalls++;
-    if (mallocCalls == failMallocAt || (failSize != 0 && size == failSize))
-        return nullptr;
-    void *block = g_sysDefault.malloc(size);
-    if (block != nullptr)
-        liveBlocks++;
-    return block;
-}
-
-void CountingFree(void *block)
-{
-    if (block != nullptr)
-        liveBlocks--;
-    g_sysDefault.free(block);
-}
-
-int RecordCputws(const wchar_t *text)
-{
-    consoleText += text;
-    return 0;
-}
-
 void BreakOnEnumeration(SysId id, unsigned long)
 {
     if (id == SYS_RegEnumValueW)
         ListBreakFlag = 1;
 }
 
-class MacroCommandTest : public SysTest {
+class MacroCommandTest : public FakeWorldTest {
 protected:
-    void SetUp() override
-    {
-        SysTest::SetUp();
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        mallocCalls = failMallocAt = liveBlocks = 0;
-        failSize = 0;
-        consoleText.clear();
-        g_sys.malloc = CountingMalloc;
-        g_sys.free = CountingFree;
-        g_sys._cputws = RecordCputws;
-    }
-    void TearDown() override
-    {
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        SysTest::TearDown();
-    }
     static int Run(const wchar_t *arguments)
     {
         std::wstring text(arguments);
@@ -110,14 +64,15 @@ TEST_F(MacroCommandTest, FailedAllocationsStopCleanly)
         Macro(L"Host-2", L"two");
         Macro(L"Host-WEB", L"web");
         ClearCaptured();
-        mallocCalls = liveBlocks = 0;
-        failMallocAt = c.failAt;
-        failSize = c.failSize;
+        fake::heap.Mallocs = 0;
+        fake::heap.FailMallocAt = c.failAt;
+        fake::heap.FailSize = c.failSize;
+        long live = fake::LiveBlocks();
 
         EXPECT_EQ(Run(c.arguments), c.result);
         EXPECT_WTEXT(c.out, CapturedOut());
         EXPECT_WTEXT(c.err, CapturedErr());
-        EXPECT_EQ(liveBlocks, 0);
+        EXPECT_EQ(fake::LiveBlocks(), live);
         EXPECT_FALSE(ListHandlerRegistered);
     }
 }
@@ -127,14 +82,15 @@ TEST_F(MacroCommandTest, ControlCDuringTheListingReturnsThree)
     Macro(L"Host-1", L"one");
     Macro(L"Host-2", L"two");
     g_sysCallHook = BreakOnEnumeration;
+    long live = fake::LiveBlocks();
 
     EXPECT_EQ(Run(L"/D"), 3);
     // The first line's number is out before its value meets the flag; no
     // further line and no summary follow.
     EXPECT_WTEXT(L"#1 ", CapturedOut());
-    EXPECT_WTEXT(L"\r ^C \n", consoleText);
+    EXPECT_EQ(Narrow(fake::console.Log), Narrow(L"C0E [\r ^C \n] C07"));
     EXPECT_WTEXT(L"", CapturedErr());
-    EXPECT_EQ(liveBlocks, 0);
+    EXPECT_EQ(fake::LiveBlocks(), live);
     EXPECT_FALSE(ListHandlerRegistered);
     EXPECT_EQ(ListBreakFlag, 0);
     EXPECT_EQ(g_sysCallCount[SYS_RegCloseKey], g_sysCallCount[SYS_RegOpenKeyExW]);

@@ -1,5 +1,5 @@
 // @SONAROMACRO against the real registry of the Wine prefix.
-#include "testsupport.h"
+#include "fakeworld.h"
 
 #include <string.h>
 #include <string>
@@ -9,21 +9,15 @@ extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
 
 namespace {
 
-class MacroFunctionTest : public SysTest {
+class MacroFunctionTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
+        FakeWorldTest::SetUp();
         Macro(L"Host-WEB", L"10.0.0.1");
         Macro(L"Host-7", L"seven.example");
         Macro(L"Host-31", L"thirty-one.example");
         Macro(L"Host-0", L"zero.example");
-    }
-    void TearDown() override
-    {
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        SysTest::TearDown();
     }
     static void Macro(const wchar_t *valueName, const wchar_t *text)
     {

@@ -1,6 +1,6 @@
 // The listing against the real registry of the Wine prefix: order beyond
 // ASCII, values that do not fit, and the ways the registry can fail.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "macros/macrolist.h"
 #include "console/conlist.h"
 
@@ -9,20 +9,14 @@
 
 namespace {
 
-class MacroListTest : public SysTest {
+class MacroListTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
+        FakeWorldTest::SetUp();
         memset(ColourSlots, 0, sizeof ColourSlots);
         PageLength = LinesLeft = 0;
         PauseTime = 0;
-    }
-    void TearDown() override
-    {
-        DeleteRegistryTree(HKEY_CURRENT_USER, TEST_SETTINGS_KEY);
-        SysTest::TearDown();
     }
     static void Macro(const wchar_t *valueName, const std::wstring &text)
     {
@@ -42,17 +36,6 @@ MacroListEntry Entry(DWORD number, const wchar_t *name)
 int Sign(int n)
 {
     return n < 0 ? -1 : n > 0 ? 1 : 0;
-}
-
-LSTATUS WINAPI OpenDenied(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY)
-{
-    return ERROR_ACCESS_DENIED;
-}
-
-LSTATUS WINAPI InfoFails(HKEY, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
-                         LPDWORD, LPDWORD, LPDWORD, PFILETIME)
-{
-    return ERROR_INVALID_HANDLE;
 }
 
 }  // namespace
@@ -158,16 +141,16 @@ TEST_F(MacroListTest, RegistryFailuresMeanNoMacros)
 {
     Macro(L"Host-1", L"one");
 
-    g_sys.RegOpenKeyExW = OpenDenied;
+    FailEntry(SYS_RegOpenKeyExW);
     EXPECT_EQ(ListMacros(nullptr), 0);
     EXPECT_WTEXT(L"No macros defined.\r\n", CapturedOut());
     EXPECT_EQ(g_sysCallCount[SYS_RegQueryInfoKeyW], 0u);
     EXPECT_EQ(g_sysCallCount[SYS_RegCloseKey], 0u);
     EXPECT_FALSE(ListHandlerRegistered);
 
-    SysRestoreAll();
+    InstallFakeWorld();
     ClearCaptured();
-    g_sys.RegQueryInfoKeyW = InfoFails;
+    FailEntry(SYS_RegQueryInfoKeyW);
     EXPECT_EQ(ListMacros(nullptr), 0);
     EXPECT_WTEXT(L"No macros defined.\r\n", CapturedOut());
     EXPECT_EQ(g_sysCallCount[SYS_RegEnumValueW], 0u);

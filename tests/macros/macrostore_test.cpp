@@ -1,5 +1,5 @@
 // The macro store against the real registry of the Wine prefix.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "macros/macrostore.h"
 
 #include <string.h>
@@ -8,20 +8,14 @@ namespace {
 
 const HKEY User = HKEY_CURRENT_USER;
 
-class MacroStoreTest : public SysTest {
+class MacroStoreTest : public FakeWorldTest {
 protected:
-    void SetUp() override
-    {
-        SysTest::SetUp();
-        DeleteRegistryTree(User, TEST_SETTINGS_KEY);
-    }
     void TearDown() override
     {
-        DeleteRegistryTree(User, TEST_SETTINGS_KEY);
         EXPECT_EQ(g_sysCallCount[SYS_RegOpenKeyExW] + g_sysCallCount[SYS_RegCreateKeyExW],
                   g_sysCallCount[SYS_RegCloseKey] + failedOpens_)
             << "every opened key is closed";
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 
     // The raw registry value: its type and text, or type 0 when absent.
@@ -196,24 +190,14 @@ TEST_F(MacroStoreTest, Expansion)
 }
 
 // Registry failures: a key that cannot be created, and a write that fails.
-LONG WINAPI DenyCreate(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
-                          PHKEY, LPDWORD)
-{
-    return ERROR_ACCESS_DENIED;
-}
-LSTATUS WINAPI DenySet(HKEY, LPCWSTR, DWORD, DWORD, const BYTE *, DWORD)
-{
-    return ERROR_ACCESS_DENIED;
-}
-
 TEST_F(MacroStoreTest, RegistryFailures)
 {
-    g_sys.RegCreateKeyExW = DenyCreate;
+    FailEntry(SYS_RegCreateKeyExW);
     EXPECT_EQ(SetNumberedMacro(1, L"x"), 1);
     EXPECT_EQ(SetNamedMacro(L"web", L"x"), 1);
     failedOpens_ = 2;
-    g_sys.RegCreateKeyExW = g_sysDefault.RegCreateKeyExW;
-    g_sys.RegSetValueExW = DenySet;
+    UseReal({SYS_RegCreateKeyExW});
+    FailEntry(SYS_RegSetValueExW);
     EXPECT_EQ(SetNumberedMacro(1, L"x"), 1);
 }
 

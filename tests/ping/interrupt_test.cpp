@@ -1,10 +1,10 @@
 // The run's console control handler: which events it takes and which bits it sets.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "ping/interrupt.h"
 
 namespace {
 
-class InterruptTest : public SysTest {};
+class InterruptTest : public FakeWorldTest {};
 
 TEST_F(InterruptTest, ControlHandlerSetsOnlyItsBits)
 {

@@ -3,8 +3,6 @@
 #include "ping/pingoptions.h"
 #include "base/identity.h"
 
-using fakeping::world;
-
 namespace {
 
 // Parses a command line as the entry does, without starting a run.
@@ -18,11 +16,11 @@ bool Parse(const wchar_t *line, PingOptions *options, int *result)
 
 }  // namespace
 
-using PingOptionsTest = PingRunTest;
+using PingOptionsTest = FakeWorldTest;
 
 TEST_F(PingOptionsTest, DefaultsComeFromTheSettingsTable)
 {
-    world.DefaultTtl = 64;
+    fake::icmp.DefaultTtl = 64;
     PingOptions o;
     int result;
     ASSERT_TRUE(Parse(L"host", &o, &result));
@@ -65,7 +63,7 @@ TEST_F(PingOptionsTest, StoredSettingsAndTheSystemTtl)
                                                         { 256, 128 } };
     for (auto &c : ttls) {
         SCOPED_TRACE(TableRow(ttls, c));
-        world.DefaultTtl = c.reported;
+        fake::icmp.DefaultTtl = c.reported;
         LoadPingDefaults(&o);
         EXPECT_EQ(o.Ttl, c.expected) << "system default " << c.reported;
     }
@@ -216,7 +214,7 @@ TEST_F(PingOptionsTest, OptionErrors)
         EXPECT_WTEXT(std::wstring(L"Sonaro plugin: ") + c.message, CapturedErr());
         EXPECT_WTEXT(L"", CapturedOut());
         EXPECT_EQ(g_sysCallCount[SYS_IcmpCreateFile] + g_sysCallCount[SYS_Icmp6CreateFile], 0u);
-        EXPECT_TRUE(fakeping::SentSizes().empty());
+        EXPECT_TRUE(fake::SentSizes().empty());
     }
 }
 
@@ -236,7 +234,7 @@ TEST_F(PingOptionsTest, UsageAndVersion)
     EXPECT_EQ(sonaro(line), 0);
     EXPECT_WTEXT(UsageText, CapturedOut());
     EXPECT_WTEXT(L"", CapturedErr());
-    EXPECT_TRUE(fakeping::SentSizes().empty());
+    EXPECT_TRUE(fake::SentSizes().empty());
 
     ClearCaptured();
     wcscpy(line, L"-?? /Bogus");

@@ -7,95 +7,46 @@
 #include "console/conlist.h"
 #include "base/preciseclock.h"
 
-#include <numeric>
-
-using fakeping::world;
-
 namespace {
-
-DWORD Slept()
-{
-    return std::accumulate(world.Sleeps.begin(), world.Sleeps.end(), DWORD(0));
-}
 
 // Microseconds on the clock since a reading of it.
 ULONGLONG Since(ULONGLONG clock)
 {
-    return world.Clock - clock;
+    return fake::clock.Now - clock;
 }
 
-// Clocks that do not simply follow the sleeps.  Each Sleep is recorded; a
-// wait that never ends is stopped by Control-C after MaxSleeps, and the
-// test then fails on the count.
+// A wait on a clock that does not simply follow the sleeps that never ends
+// is stopped by Control-C after MaxSleeps, and the test then fails on the
+// count.
 const size_t MaxSleeps = 100000;
-size_t RunsFor;      // the clock follows this many sleeps, then stands still
-DWORD Overshoot;     // while it runs, every sleep lasts this many ms longer
-size_t JumpAt;       // the n-th sleep (1-based) moves it by JumpBy ms besides
-DWORD JumpBy;        // (a negative number as its 32-bit complement)
 
-void WINAPI OddSleep(DWORD ms)
-{
-    world.Sleeps.push_back(ms);
-    if (world.Sleeps.size() <= RunsFor)
-        world.Clock += (ms + Overshoot) * 1000ull;
-    if (world.Sleeps.size() == JumpAt)
-        world.Clock += static_cast<LONGLONG>(static_cast<LONG>(JumpBy)) * 1000;
-    if (world.Sleeps.size() >= MaxSleeps)
-        InterlockedOr(&InterruptFlags, INTERRUPT_CTRL_C);
-}
-
-BOOL WINAPI UnreadableCounter(LARGE_INTEGER *)
-{
-    return FALSE;
-}
-
-class PacingWaitTest : public PingRunTest {
-protected:
-    void SetUp() override
-    {
-        PingRunTest::SetUp();
-        InterruptFlags = 0;
-        ListBreakFlag = 0;
-        ListBreakMeansInterrupt = false;
-        RunsFor = MaxSleeps;
-        JumpAt = 0;
-        JumpBy = 0;
-        Overshoot = 0;
-    }
-    void TearDown() override
-    {
-        InterruptFlags = 0;
-        ListBreakFlag = 0;
-        ListBreakMeansInterrupt = false;
-        PingRunTest::TearDown();
-    }
-};
+using PacingWaitTest = FakeWorldTest;
 
 TEST_F(PacingWaitTest, SleepsAddUpToTheWaitInStepsOfAtMost20)
 {
     const DWORD waits[] = { 250, 1000, 650, 10000, 20, 21, 39, 40, 41, 19, 1 };
     for (DWORD wait : waits) {
         SCOPED_TRACE(wait);
-        fakeping::Install();
-        ULONGLONG start = world.Clock;
-        PacingWait(wait, fakeping::Counter());
-        EXPECT_EQ(Slept(), wait);
+        InstallFakeWorld();
+        ULONGLONG start = fake::clock.Now;
+        PacingWait(wait, fake::clock.Counter());
+        EXPECT_EQ(fake::clock.SleptMs, wait);
         EXPECT_EQ(Since(start), wait * 1000ull);
-        ASSERT_FALSE(world.Sleeps.empty());
-        EXPECT_EQ(world.Sleeps.size(), (wait + 19) / 20);
+        ASSERT_FALSE(fake::clock.Sleeps.empty());
+        EXPECT_EQ(fake::clock.Sleeps.size(), (wait + 19) / 20);
         // Every step but the last is a full one; the last is what remains.
-        for (size_t i = 0; i + 1 < world.Sleeps.size(); i++)
-            EXPECT_EQ(world.Sleeps[i], 20u) << "step " << i;
-        EXPECT_GE(world.Sleeps.back(), 1u);
-        EXPECT_LE(world.Sleeps.back(), 20u);
-        EXPECT_EQ(world.Sleeps.back(), wait % 20 == 0 ? 20 : wait % 20);
+        for (size_t i = 0; i + 1 < fake::clock.Sleeps.size(); i++)
+            EXPECT_EQ(fake::clock.Sleeps[i], 20u) << "step " << i;
+        EXPECT_GE(fake::clock.Sleeps.back(), 1u);
+        EXPECT_LE(fake::clock.Sleeps.back(), 20u);
+        EXPECT_EQ(fake::clock.Sleeps.back(), wait % 20 == 0 ? 20 : wait % 20);
     }
 }
 
 TEST_F(PacingWaitTest, NoWaitNoSleep)
 {
-    PacingWait(0, fakeping::Counter());
-    EXPECT_TRUE(world.Sleeps.empty());
+    PacingWait(0, fake::clock.Counter());
+    EXPECT_TRUE(fake::clock.Sleeps.empty());
 }
 
 // The wait counts from its start (when the echo returned): what passed
@@ -110,15 +61,15 @@ TEST_F(PacingWaitTest, TimeSinceTheStartCounts)
     for (ULONGLONG base : { 100000ull, 0xFFFFFFFCull, 0xFFFFFF06ull }) {
         for (auto &c : cases) {
             SCOPED_TRACE(std::to_string(c.gone) + " ms gone from " + std::to_string(base));
-            fakeping::Install();
-            world.Clock = base * 1000;
-            ULONGLONG clock = world.Clock;
-            LONGLONG start = fakeping::Counter();
-            world.Clock += c.gone * 1000ull;
+            InstallFakeWorld();
+            fake::clock.Now = base * 1000;
+            ULONGLONG clock = fake::clock.Now;
+            LONGLONG start = fake::clock.Counter();
+            fake::clock.Now += c.gone * 1000ull;
             SysResetCounts();
             PacingWait(250, start);
-            EXPECT_EQ(Slept(), c.slept);
-            EXPECT_EQ(world.Sleeps.size(), c.sleeps);
+            EXPECT_EQ(fake::clock.SleptMs, c.slept);
+            EXPECT_EQ(fake::clock.Sleeps.size(), c.sleeps);
             EXPECT_EQ(Since(clock), (c.gone > 250 ? c.gone : 250) * 1000ull);
             EXPECT_EQ(g_sysCallCount[SYS_GetTickCount], 0u);
         }
@@ -140,17 +91,17 @@ TEST_F(PacingWaitTest, OnTimeWhateverTheCounterAndTheSleeps)
         for (auto &c : cases) {
             SCOPED_TRACE(std::to_string(frequency) + " Hz, sleeps " + std::to_string(c.lateUs) +
                          " us late, " + std::to_string(c.wait) + " ms");
-            fakeping::Install();
-            world.CounterFrequency = frequency;
-            world.SleepLateUs = c.lateUs;
-            ULONGLONG clock = world.Clock;
-            PacingWait(c.wait, fakeping::Counter());
+            InstallFakeWorld();
+            fake::clock.CounterFrequency = frequency;
+            fake::clock.SleepLateUs = c.lateUs;
+            ULONGLONG clock = fake::clock.Now;
+            PacingWait(c.wait, fake::clock.Counter());
             // A reading lags the clock by less than one count, and the
             // lateness learned from two readings by less than one more.
             ULONGLONG count = static_cast<ULONGLONG>(1000000 / frequency);
             EXPECT_GE(Since(clock) + count, c.wait * 1000ull) << "early";
-            EXPECT_LE(Since(clock), c.wait * 1000ull + 2 * count + world.YieldUs) << "late";
-            for (DWORD ms : world.Sleeps)
+            EXPECT_LE(Since(clock), c.wait * 1000ull + 2 * count + fake::clock.YieldUs) << "late";
+            for (DWORD ms : fake::clock.Sleeps)
                 EXPECT_LE(ms, 20u);
         }
     }
@@ -166,14 +117,14 @@ TEST_F(PacingWaitTest, LateSleepsAreMadeUpByTheLastStep)
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.late);
-        fakeping::Install();
-        world.SleepLateUs = c.late * 1000;
-        ULONGLONG clock = world.Clock;
-        PacingWait(250, fakeping::Counter());
+        InstallFakeWorld();
+        fake::clock.SleepLateUs = c.late * 1000;
+        ULONGLONG clock = fake::clock.Now;
+        PacingWait(250, fake::clock.Counter());
         EXPECT_GE(Since(clock), 250000u);
-        EXPECT_LE(Since(clock), 250000u + c.latest * 1000 + world.YieldUs);
-        EXPECT_LT(Slept(), 250u);
-        for (DWORD ms : world.Sleeps)
+        EXPECT_LE(Since(clock), 250000u + c.latest * 1000 + fake::clock.YieldUs);
+        EXPECT_LT(fake::clock.SleptMs, 250u);
+        for (DWORD ms : fake::clock.Sleeps)
             EXPECT_LE(ms, 20u);
     }
 }
@@ -188,11 +139,11 @@ TEST_F(PacingWaitTest, InterruptEndsTheWaitAfterTheStep)
     };
     for (auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.at) + " event " + std::to_string(c.event));
-        fakeping::Install();
+        InstallFakeWorld();
         InterruptFlags = 0;
-        world.Events = { { c.at, c.event } };
-        PacingWait(250, fakeping::Counter());
-        EXPECT_EQ(world.Sleeps.size(), c.at);
+        fake::console.Events = { { c.at, c.event } };
+        PacingWait(250, fake::clock.Counter());
+        EXPECT_EQ(fake::clock.Sleeps.size(), c.at);
         EXPECT_EQ(InterruptFlags, c.event == CTRL_C_EVENT ? INTERRUPT_CTRL_C : INTERRUPT_CTRL_BREAK);
     }
 }
@@ -200,34 +151,34 @@ TEST_F(PacingWaitTest, InterruptEndsTheWaitAfterTheStep)
 TEST_F(PacingWaitTest, FlagsAlreadySetMeanNoWait)
 {
     InterruptFlags = INTERRUPT_CTRL_BREAK;
-    PacingWait(250, fakeping::Counter());
-    EXPECT_TRUE(world.Sleeps.empty());
+    PacingWait(250, fake::clock.Counter());
+    EXPECT_TRUE(fake::clock.Sleeps.empty());
 
     // The list-output flag counts only while it stands for Control-C.
     InterruptFlags = 0;
     ListBreakFlag = 1;
     ListBreakMeansInterrupt = true;
-    PacingWait(250, fakeping::Counter());
-    EXPECT_TRUE(world.Sleeps.empty());
+    PacingWait(250, fake::clock.Counter());
+    EXPECT_TRUE(fake::clock.Sleeps.empty());
     EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
     EXPECT_EQ(ListBreakFlag, 0);
 }
 
 TEST_F(PacingWaitTest, ListBreakBetweenSteps)
 {
-    world.Events = { { 4, fakeping::ListBreak } };
+    fake::console.Events = { { 4, fake::ListBreak } };
     ListBreakMeansInterrupt = true;
-    PacingWait(250, fakeping::Counter());
-    EXPECT_EQ(world.Sleeps.size(), 4u);
+    PacingWait(250, fake::clock.Counter());
+    EXPECT_EQ(fake::clock.Sleeps.size(), 4u);
     EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
 
     // Not standing for Control-C: the wait runs its full length.
-    fakeping::Install();
+    InstallFakeWorld();
     InterruptFlags = 0;
     ListBreakMeansInterrupt = false;
-    world.Events = { { 4, fakeping::ListBreak } };
-    PacingWait(250, fakeping::Counter());
-    EXPECT_EQ(Slept(), 250u);
+    fake::console.Events = { { 4, fake::ListBreak } };
+    PacingWait(250, fake::clock.Counter());
+    EXPECT_EQ(fake::clock.SleptMs, 250u);
     EXPECT_EQ(InterruptFlags, 0);
 }
 
@@ -238,10 +189,10 @@ TEST_F(PacingWaitTest, CounterThatJumpsOrStopsEndsTheWait)
 {
     struct {
         const char *what;
-        size_t runsFor;     // sleeps the clock follows
-        DWORD overshoot;
-        size_t jumpAt;
-        DWORD jumpBy;
+        size_t runsFor;     // sleeps the clock follows, then stands still
+        DWORD overshoot;    // while it runs, every sleep lasts this many ms longer
+        size_t jumpAt;      // the n-th sleep (1-based) moves it by jumpBy ms besides
+        DWORD jumpBy;       // (a negative number as its 32-bit complement)
         bool unreadable;    // QueryPerformanceCounter fails
         DWORD slept;        // what the wait sleeps in all
     } cases[] = {
@@ -258,20 +209,20 @@ TEST_F(PacingWaitTest, CounterThatJumpsOrStopsEndsTheWait)
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
-        fakeping::Install();
+        InstallFakeWorld();
         InterruptFlags = 0;
-        g_sys.Sleep = OddSleep;
         if (c.unreadable)
-            g_sys.QueryPerformanceCounter = UnreadableCounter;
-        RunsFor = c.runsFor;
-        Overshoot = c.overshoot;
-        JumpAt = c.jumpAt;
-        JumpBy = c.jumpBy;
-        PacingWait(250, fakeping::Counter());
-        EXPECT_LT(world.Sleeps.size(), MaxSleeps) << "the wait did not end by itself";
-        EXPECT_EQ(Slept(), c.slept);
+            FailEntry(SYS_QueryPerformanceCounter);
+        fake::clock.FollowsSleeps = c.runsFor;
+        fake::clock.SleepLateUs = static_cast<int>(c.overshoot) * 1000;
+        fake::clock.JumpAt = c.jumpAt;
+        fake::clock.JumpUs = static_cast<LONGLONG>(static_cast<LONG>(c.jumpBy)) * 1000;
+        fake::console.Events = { { MaxSleeps, CTRL_C_EVENT } };
+        PacingWait(250, fake::clock.Counter());
+        EXPECT_LT(fake::clock.Sleeps.size(), MaxSleeps) << "the wait did not end by itself";
+        EXPECT_EQ(fake::clock.SleptMs, c.slept);
         EXPECT_EQ(InterruptFlags, 0);
-        for (DWORD ms : world.Sleeps)
+        for (DWORD ms : fake::clock.Sleeps)
             EXPECT_LE(ms, 20u);
     }
 }

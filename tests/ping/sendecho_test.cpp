@@ -5,8 +5,6 @@
 
 #include <vector>
 
-using fakeping::world;
-
 namespace {
 
 const DWORD Size = 32;
@@ -45,42 +43,42 @@ int Echo6(Buffers &b, LONGLONG *doneTime = nullptr)
 }
 
 struct Case {
-    fakeping::Echo echo;
+    fake::Echo echo;
     const wchar_t *line;
     int result;
 };
 
 }  // namespace
 
-using SendEchoTest = PingRunTest;
+using SendEchoTest = FakeWorldTest;
 
 TEST_F(SendEchoTest, IPv4ReplyStatuses)
 {
     Case cases[] = {
-        { fakeping::Good(0), L"Reply from 10.9.8.7: bytes=32 time<1ms TTL=128\r\n", 0 },
-        { fakeping::Good(17, 55), L"Reply from 10.9.8.7: bytes=32 time=17ms TTL=55\r\n", 17 },
-        { fakeping::WithStatus(11002, 3), L"Reply from 10.9.8.7: Destination net unreachable.\r\n",
+        { fake::Good(0), L"Reply from 10.9.8.7: bytes=32 time<1ms TTL=128\r\n", 0 },
+        { fake::Good(17, 55), L"Reply from 10.9.8.7: bytes=32 time=17ms TTL=55\r\n", 17 },
+        { fake::WithStatus(11002, 3), L"Reply from 10.9.8.7: Destination net unreachable.\r\n",
           -11002 },
-        { fakeping::WithStatus(11003), L"Reply from 10.9.8.7: Destination host unreachable.\r\n",
+        { fake::WithStatus(11003), L"Reply from 10.9.8.7: Destination host unreachable.\r\n",
           -11003 },
-        { fakeping::WithStatus(11004),
+        { fake::WithStatus(11004),
           L"Reply from 10.9.8.7: Destination protocol unreachable.\r\n", -11004 },
-        { fakeping::WithStatus(11005), L"Reply from 10.9.8.7: Destination port unreachable.\r\n",
+        { fake::WithStatus(11005), L"Reply from 10.9.8.7: Destination port unreachable.\r\n",
           -11005 },
-        { fakeping::WithStatus(11013, 9), L"Reply from 10.9.8.7: TTL expired in transit.\r\n",
+        { fake::WithStatus(11013, 9), L"Reply from 10.9.8.7: TTL expired in transit.\r\n",
           -11013 },
-        { fakeping::WithStatus(11050), L"Reply from 10.9.8.7: Status = 11050\r\n", -20 },
-        { fakeping::Corrupted(5),
+        { fake::WithStatus(11050), L"Reply from 10.9.8.7: Status = 11050\r\n", -20 },
+        { fake::Corrupted(5),
           L"Reply from 10.9.8.7: bytes=32 time=5ms TTL=128\r\n    Data mismatch!\r\n", -10 },
-        { fakeping::Lost(IP_REQ_TIMED_OUT), L"Request timed out.\r\n", -20 },
-        { fakeping::Lost(1231), L"Failed: Error code = 1231\r\n", -20 },
+        { fake::Lost(IP_REQ_TIMED_OUT), L"Request timed out.\r\n", -20 },
+        { fake::Lost(1231), L"Failed: Error code = 1231\r\n", -20 },
     };
     ResetPingStats();
     Buffers b;
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        g_icmp.Script = { c.echo };
-        g_icmp.Next = 0;
+        fake::icmp.Script = { c.echo };
+        fake::icmp.Next = 0;
         ClearCaptured();
         EXPECT_EQ(Echo4(b, "10.9.8.7"), c.result) << Narrow(c.line);
         EXPECT_WTEXT(c.line, CapturedOut());
@@ -92,12 +90,12 @@ TEST_F(SendEchoTest, IPv4ReplyStatuses)
     EXPECT_EQ(PingStats.MaxTime, 17u);
 
     // The request went out as given, with fresh random data each time.
-    ASSERT_EQ(fakeping::SentSizes().size(), 11u);
-    EXPECT_EQ(fakeping::SentSizes()[0], Size);
-    EXPECT_EQ(fakeping::SentTimeouts()[0], 1500u);
-    EXPECT_EQ(fakeping::SentTo()[0], L"10.9.8.7");
-    EXPECT_EQ(fakeping::SentOptions()[0].Ttl, 77);
-    EXPECT_EQ(fakeping::SentOptions()[0].Flags, IP_FLAG_DF);
+    ASSERT_EQ(fake::SentSizes().size(), 11u);
+    EXPECT_EQ(fake::SentSizes()[0], Size);
+    EXPECT_EQ(fake::SentTimeouts()[0], 1500u);
+    EXPECT_EQ(fake::SentTo()[0], L"10.9.8.7");
+    EXPECT_EQ(fake::SentOptions()[0].Ttl, 77);
+    EXPECT_EQ(fake::SentOptions()[0].Flags, IP_FLAG_DF);
 }
 
 TEST_F(SendEchoTest, EveryEchoCarriesNewData)
@@ -114,23 +112,23 @@ TEST_F(SendEchoTest, EveryEchoCarriesNewData)
 TEST_F(SendEchoTest, IPv6ReplyStatuses)
 {
     Case cases[] = {
-        { fakeping::Good(0), L"Reply from ::1: time<1ms\r\n", 0 },
-        { fakeping::Good(3), L"Reply from ::1: time=3ms\r\n", 3 },
-        { fakeping::WithStatus(11003, 1), L"Reply from ::1: Destination host unreachable.\r\n",
+        { fake::Good(0), L"Reply from ::1: time<1ms\r\n", 0 },
+        { fake::Good(3), L"Reply from ::1: time=3ms\r\n", 3 },
+        { fake::WithStatus(11003, 1), L"Reply from ::1: Destination host unreachable.\r\n",
           -11003 },
-        { fakeping::WithStatus(11013), L"Reply from ::1: Hop limit exceeded in transit.\r\n",
+        { fake::WithStatus(11013), L"Reply from ::1: Hop limit exceeded in transit.\r\n",
           -11013 },
-        { fakeping::WithStatus(99), L"Reply from ::1: Status = 99\r\n", -20 },
-        { fakeping::Corrupted(2), L"Reply from ::1: time=2ms\r\n    Data mismatch!\n", -10 },
-        { fakeping::Lost(IP_REQ_TIMED_OUT), L"Request timed out.\r\n", -20 },
-        { fakeping::Lost(5), L"Failed: Error code = 5\r\n", -20 },
+        { fake::WithStatus(99), L"Reply from ::1: Status = 99\r\n", -20 },
+        { fake::Corrupted(2), L"Reply from ::1: time=2ms\r\n    Data mismatch!\n", -10 },
+        { fake::Lost(IP_REQ_TIMED_OUT), L"Request timed out.\r\n", -20 },
+        { fake::Lost(5), L"Failed: Error code = 5\r\n", -20 },
     };
     ResetPingStats();
     Buffers b;
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        g_icmp.Script = { c.echo };
-        g_icmp.Next = 0;
+        fake::icmp.Script = { c.echo };
+        fake::icmp.Next = 0;
         ClearCaptured();
         EXPECT_EQ(Echo6(b), c.result) << Narrow(c.line);
         EXPECT_WTEXT(c.line, CapturedOut());
@@ -139,24 +137,16 @@ TEST_F(SendEchoTest, IPv6ReplyStatuses)
     EXPECT_EQ(PingStats.Lost, 2u);
     EXPECT_EQ(PingStats.TotalTime, 6u);
     EXPECT_EQ(PingStats.MaxTime, 3u);
-    ASSERT_FALSE(fakeping::SentTo().empty());
-    EXPECT_EQ(fakeping::SentTo()[0], L"::1");
-    EXPECT_EQ(fakeping::SentOptions()[0].Ttl, 77);
+    ASSERT_FALSE(fake::SentTo().empty());
+    EXPECT_EQ(fake::SentTo()[0], L"::1");
+    EXPECT_EQ(fake::SentOptions()[0].Ttl, 77);
 }
 
 TEST_F(SendEchoTest, ReplyDataOutsideTheBufferIsAMismatch)
 {
     // A reply record whose data pointer leads elsewhere is never followed.
-    g_sys.IcmpSendEcho = [](HANDLE, IPAddr to, LPVOID, WORD size, PIP_OPTION_INFORMATION,
-                            LPVOID reply, DWORD, DWORD) WINAPI -> DWORD {
-        static unsigned char elsewhere[64];
-        ICMP_ECHO_REPLY record = {};
-        record.Address = to;
-        record.DataSize = size;
-        record.Data = elsewhere;
-        memcpy(reply, &record, sizeof record);
-        return 1;
-    };
+    fake::icmp.After = fake::Good(0, 0);
+    fake::icmp.After.DataElsewhere = true;
     Buffers b;
     EXPECT_EQ(Echo4(b, "127.0.0.1"), -10);
     EXPECT_WTEXT(L"Reply from 127.0.0.1: bytes=32 time<1ms TTL=0\r\n    Data mismatch!\r\n",
@@ -178,10 +168,10 @@ TEST_F(SendEchoTest, ErrorTextOnlyWhereTheSystemReallyHasIt)
     Buffers b;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        world.Wine = c.wine;
-        world.NoNtdll = c.noNtdll;
-        g_icmp.Script = { fakeping::Lost(IP_REQ_TIMED_OUT), fakeping::Lost(IP_REQ_TIMED_OUT) };
-        g_icmp.Next = 0;
+        fake::icmp.Wine = c.wine;
+        fake::icmp.NoNtdll = c.noNtdll;
+        fake::icmp.Script = { fake::Lost(IP_REQ_TIMED_OUT), fake::Lost(IP_REQ_TIMED_OUT) };
+        fake::icmp.Next = 0;
         IpErrorTextState = 0;
         SysResetCounts();
         ClearCaptured();
@@ -199,8 +189,8 @@ TEST_F(SendEchoTest, ErrorTextOnlyWhereTheSystemReallyHasIt)
     // Replies alone never look.
     IpErrorTextState = 0;
     SysResetCounts();
-    g_icmp.Script = { fakeping::Good(1), fakeping::WithStatus(11003) };
-    g_icmp.Next = 0;
+    fake::icmp.Script = { fake::Good(1), fake::WithStatus(11003) };
+    fake::icmp.Next = 0;
     Echo4(b, "10.9.8.7");
     Echo4(b, "10.9.8.7");
     EXPECT_EQ(g_sysCallCount[SYS_GetModuleHandleW], 0u);
@@ -211,13 +201,11 @@ TEST_F(SendEchoTest, LostEchoWithTheRealSystemLookups)
 {
     // The system these tests run on, not a fake: under Wine the echo must
     // give the numbered line instead of ending the process.
-    g_sys.GetModuleHandleW = g_sysDefault.GetModuleHandleW;
-    g_sys.GetProcAddress = g_sysDefault.GetProcAddress;
-    g_sys.GetIpErrorString = g_sysDefault.GetIpErrorString;
+    UseReal({SYS_GetModuleHandleW, SYS_GetProcAddress, SYS_GetIpErrorString});
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     ASSERT_NE(ntdll, nullptr);
     bool wine = GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    g_icmp.Script = { fakeping::Lost(IP_REQ_TIMED_OUT) };
+    fake::icmp.Script = { fake::Lost(IP_REQ_TIMED_OUT) };
     Buffers b;
     EXPECT_EQ(Echo4(b, "10.9.8.7"), ECHO_FAILED);
     if (wine)
@@ -231,23 +219,23 @@ TEST_F(SendEchoTest, LostEchoWithTheRealSystemLookups)
 // report line; every outcome on both paths notes it.
 TEST_F(SendEchoTest, DoneTimeIsTakenWhenTheEchoCallReturns)
 {
-    const fakeping::Echo echoes[] = { fakeping::Good(0), fakeping::WithStatus(11003),
-                                      fakeping::Lost(IP_REQ_TIMED_OUT) };
+    const fake::Echo echoes[] = { fake::Good(0), fake::WithStatus(11003),
+                                      fake::Lost(IP_REQ_TIMED_OUT) };
     Buffers b;
-    world.EchoMs = 40;
+    fake::icmp.EchoMs = 40;
     for (bool v6 : { false, true }) {
-        for (const fakeping::Echo &echo : echoes) {
+        for (const fake::Echo &echo : echoes) {
             SCOPED_TRACE(std::string(v6 ? "IPv6 " : "IPv4 ") + std::to_string(echo.Status) +
                          "/" + std::to_string(echo.Returned));
-            g_icmp.Script = { echo };
-            g_icmp.Next = 0;
-            LONGLONG before = fakeping::Counter();
+            fake::icmp.Script = { echo };
+            fake::icmp.Next = 0;
+            LONGLONG before = fake::clock.Counter();
             LONGLONG done = 0;
             if (v6)
                 Echo6(b, &done);
             else
                 Echo4(b, "10.9.8.7", &done);
-            EXPECT_EQ(done, before + 40 * world.CounterFrequency / 1000);
+            EXPECT_EQ(done, before + 40 * fake::clock.CounterFrequency / 1000);
         }
     }
     // Not asked for: the clock is not read at all.

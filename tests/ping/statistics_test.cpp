@@ -1,5 +1,5 @@
 // The statistics block and the five result variables.
-#include "testsupport.h"
+#include "fakeworld.h"
 #include "ping/statistics.h"
 
 namespace {
@@ -36,7 +36,7 @@ void Tally(DWORD received, DWORD lost, std::initializer_list<DWORD> times)
 
 }  // namespace
 
-using StatisticsTest = SysTest;
+using StatisticsTest = FakeWorldTest;
 
 TEST_F(StatisticsTest, BlockWithLossRoundedDown)
 {

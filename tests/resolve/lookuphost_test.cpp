@@ -4,13 +4,12 @@
 
 namespace {
 
-class LookupHostTest : public SysTest {
+class LookupHostTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        InstallFakeNet();
-        g_fakeHosts = {
+        FakeWorldTest::SetUp();
+        fake::net.Hosts = {
             {L"localhost", AF_INET, "127.0.0.1", L"localhost.canon"},
             {L"localhost", AF_INET6, "::1", L"localhost.canon"},
             {L"v4only", AF_INET, "10.1.1.1", L"v4.canon"},
@@ -66,13 +65,13 @@ TEST_F(LookupHostTest, SelectorsAndHosts)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(Narrow(c.argument));
-        g_addrInfoCalls.clear();
+        fake::net.AddrInfoCalls.clear();
         std::wstring result;
         EXPECT_EQ(Call(c.argument, &result), 0);
         EXPECT_WTEXT(c.expected, result);
-        ASSERT_FALSE(g_addrInfoCalls.empty());
-        EXPECT_EQ(Narrow(g_addrInfoCalls[0].Name), Narrow(c.looked));
-        EXPECT_EQ(g_addrInfoCalls[0].Family, c.family);
+        ASSERT_FALSE(fake::net.AddrInfoCalls.empty());
+        EXPECT_EQ(Narrow(fake::net.AddrInfoCalls[0].Name), Narrow(c.looked));
+        EXPECT_EQ(fake::net.AddrInfoCalls[0].Family, c.family);
         EXPECT_WTEXT(L"", CapturedErr());
     }
 }

@@ -7,17 +7,12 @@
 
 namespace {
 
-class NetConfigTest : public SysTest {
+class NetConfigTest : public FakeWorldTest {
 protected:
-    void SetUp() override
-    {
-        SysTest::SetUp();
-        InstallFakeNet();
-    }
     void TearDown() override
     {
         EXPECT_EQ(g_sysCallCount[SYS_malloc], g_sysCallCount[SYS_free]) << "buffers freed";
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
 };
 
@@ -36,21 +31,21 @@ typedef std::vector<std::string> Texts;
 
 TEST_F(NetConfigTest, DnsServersSkipUnusableEntries)
 {
-    g_fakeDnsServers = {"", "10.0.0.1", "0.0.0.0", "255.255.255.255", "bogus", "10.0.0.2"};
+    fake::net.DnsServers = {"", "10.0.0.1", "0.0.0.0", "255.255.255.255", "bogus", "10.0.0.2"};
     EXPECT_EQ(Walk(LookupDnsServer), (Texts{"2", "10.0.0.1", "10.0.0.2", "-"}));
     EXPECT_EQ(LookupDnsServer(0xFFFFFFFF), 0u);
 }
 
 TEST_F(NetConfigTest, NothingReadableGivesZero)
 {
-    g_fakeDnsServers = {"10.0.0.1"};
-    FakeAdapter adapter;
+    fake::net.DnsServers = {"10.0.0.1"};
+    fake::Adapter adapter;
     adapter.Gateways = {"10.0.0.1"};
-    g_fakeAdapters = {adapter};
+    fake::net.Adapters = {adapter};
     DWORD (*lookups[])(DWORD) = {LookupDnsServer, LookupDhcpServer, LookupWinsServer,
                                  LookupGateway};
 
-    g_fakeConfigEmpty = true;
+    fake::net.ConfigEmpty = true;
     for (auto &lookup : lookups) {
         SCOPED_TRACE(TableRow(lookups, lookup));
         EXPECT_EQ(lookup(0), 0u);
@@ -58,16 +53,16 @@ TEST_F(NetConfigTest, NothingReadableGivesZero)
     }
     EXPECT_EQ(g_sysCallCount[SYS_malloc], 0u) << "size 0: nothing allocated";
 
-    g_fakeConfigEmpty = false;
-    g_fakeConfigSecondFails = true;
+    fake::net.ConfigEmpty = false;
+    fake::net.ConfigSecondFails = true;
     for (auto &lookup : lookups) {
         SCOPED_TRACE(TableRow(lookups, lookup));
         EXPECT_EQ(lookup(0), 0u);
     }
 
-    g_fakeConfigSecondFails = false;
+    fake::net.ConfigSecondFails = false;
     SysResetCounts();
-    g_sys.malloc = [](size_t) -> void * { return nullptr; };
+    FailEntry(SYS_malloc);
     for (auto &lookup : lookups) {
         SCOPED_TRACE(TableRow(lookups, lookup));
         EXPECT_EQ(lookup(1), 0u);
@@ -78,20 +73,20 @@ TEST_F(NetConfigTest, NothingReadableGivesZero)
 
 TEST_F(NetConfigTest, DhcpOnlyFromEnabledAdapters)
 {
-    FakeAdapter off, on, second;
+    fake::Adapter off, on, second;
     off.DhcpEnabled = 0;
     off.Dhcp = {"10.1.0.1"};
     on.DhcpEnabled = 1;
     on.Dhcp = {"10.1.0.2", "10.1.0.3"};  // the chained entry is not read
     second.DhcpEnabled = 1;
     second.Dhcp = {"255.255.255.255"};
-    g_fakeAdapters = {off, on, second};
+    fake::net.Adapters = {off, on, second};
     EXPECT_EQ(Walk(LookupDhcpServer), (Texts{"1", "10.1.0.2", "-"}));
 }
 
 TEST_F(NetConfigTest, WinsNumberedAdapterByAdapter)
 {
-    FakeAdapter first, none, second;
+    fake::Adapter first, none, second;
     first.HaveWins = 1;
     first.PrimaryWins = "10.2.0.1";
     first.SecondaryWins = "10.2.0.2";
@@ -100,25 +95,25 @@ TEST_F(NetConfigTest, WinsNumberedAdapterByAdapter)
     second.HaveWins = 1;
     second.PrimaryWins = "10.2.0.3";
     second.SecondaryWins = "10.2.0.4";
-    g_fakeAdapters = {first, none, second};
+    fake::net.Adapters = {first, none, second};
     EXPECT_EQ(Walk(LookupWinsServer),
               (Texts{"4", "10.2.0.1", "10.2.0.2", "10.2.0.3", "10.2.0.4", "-"}));
 
-    g_fakeAdapters[0].PrimaryWins = "0.0.0.0";
+    fake::net.Adapters[0].PrimaryWins = "0.0.0.0";
     EXPECT_EQ(Walk(LookupWinsServer), (Texts{"3", "10.2.0.2", "10.2.0.3", "10.2.0.4", "-"}));
 }
 
 TEST_F(NetConfigTest, GatewaysSkipZeroAddresses)
 {
-    FakeAdapter a, b, c;
+    fake::Adapter a, b, c;
     a.Gateways = {"0.0.0.0"};
     b.Gateways = {"10.3.0.1", "0.0.0.0", "10.3.0.2"};
     c.DhcpEnabled = 0;
     c.Gateways = {"10.3.0.3"};
-    g_fakeAdapters = {a, b, c};
+    fake::net.Adapters = {a, b, c};
     EXPECT_EQ(Walk(LookupGateway), (Texts{"3", "10.3.0.1", "10.3.0.2", "10.3.0.3", "-"}));
 
-    g_fakeAdapters = {a};
+    fake::net.Adapters = {a};
     EXPECT_EQ(Walk(LookupGateway), (Texts{"0", "-"}));
 }
 
@@ -143,13 +138,13 @@ TEST_F(NetConfigTest, MatchKeyword)
 
 TEST_F(NetConfigTest, ExpandNetworkKeyword)
 {
-    g_fakeDnsServers = {"10.4.0.1", "10.4.0.2"};
-    FakeAdapter adapter;
+    fake::net.DnsServers = {"10.4.0.1", "10.4.0.2"};
+    fake::Adapter adapter;
     adapter.DhcpEnabled = 1;
     adapter.Dhcp = {"10.4.1.1"};
     adapter.HaveWins = 0;
     adapter.Gateways = {"10.4.2.1", "10.4.2.2", "10.4.2.3"};
-    g_fakeAdapters = {adapter};
+    fake::net.Adapters = {adapter};
     struct Case {
         const wchar_t *text;
         const char *expected;  // "" record untouched

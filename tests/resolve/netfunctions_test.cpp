@@ -4,15 +4,15 @@
 
 namespace {
 
-class NetFunctionsTest : public SysTest {
+class NetFunctionsTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        InstallTypicalNetwork();
+        FakeWorldTest::SetUp();
+        fake::TypicalNetwork();
         // The second adapter has a WINS server of its own.
-        g_fakeAdapters[1].HaveWins = 1;
-        g_fakeAdapters[1].PrimaryWins = "10.2.0.3";
+        fake::net.Adapters[1].HaveWins = 1;
+        fake::net.Adapters[1].PrimaryWins = "10.2.0.3";
     }
 
     // Runs the function on a copy of the argument in an 8192-character buffer.
@@ -55,8 +55,8 @@ TEST_F(NetFunctionsTest, IndexesAndCounts)
 
 TEST_F(NetFunctionsTest, NoServersCountZero)
 {
-    g_fakeAdapters.clear();
-    g_fakeDnsServers.clear();
+    fake::net.Adapters.clear();
+    fake::net.DnsServers.clear();
     std::wstring result;
     EXPECT_EQ(Call(f_pingrouter, L"0", &result), 0);
     EXPECT_WTEXT(L"0", result);

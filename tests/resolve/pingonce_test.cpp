@@ -9,13 +9,14 @@
 
 namespace {
 
-class PingOnceTest : public SysTest {
+class PingOnceTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        InstallFakeNet();
-        g_fakeHosts = {
+        FakeWorldTest::SetUp();
+        fake::net.Numeric = false;  // only the hosts listed resolve
+        fake::icmp.After = fake::Echo();  // 3 ms replies
+        fake::net.Hosts = {
             {L"v4host", AF_INET, "10.8.0.1", L""},
             {L"v6host", AF_INET6, "fd00::81", L""},
             {L"dual", AF_INET, "10.8.0.2", L""},
@@ -24,10 +25,8 @@ protected:
     }
     void TearDown() override
     {
-        if (g_sys.malloc == g_sysDefault.malloc) {
-            EXPECT_EQ(g_sysCallCount[SYS_malloc], g_sysCallCount[SYS_free]) << "buffers freed";
-        }
-        SysTest::TearDown();
+        EXPECT_EQ(fake::LiveBlocks(), 0) << "buffers freed";
+        FakeWorldTest::TearDown();
     }
 };
 
@@ -59,18 +58,18 @@ TEST_F(PingOnceTest, ReplyStatuses)
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(v6 ? "IPv6 " : "IPv4 ") + std::to_string(c.status) + " " +
                          c.from);
-            g_icmp.After = FakeEcho();
-            g_icmp.After.Returned = c.returned;
-            g_icmp.After.Status = c.status;
+            fake::icmp.After = fake::Echo();
+            fake::icmp.After.Returned = c.returned;
+            fake::icmp.After.Status = c.status;
             if (*c.from)
-                g_icmp.After.From = v6 ? "fd00::99" : "10.9.9.9";
-            g_icmp.Calls.clear();
-            int closes = g_icmp.Closed;
+                fake::icmp.After.From = v6 ? "fd00::99" : "10.9.9.9";
+            fake::icmp.Calls.clear();
+            int closes = fake::icmp.Closed;
             EXPECT_EQ(PingOnce(v6 ? L"v6host" : L"v4host", 32, 5000, 64, 0), c.expected);
-            ASSERT_EQ(g_icmp.Calls.size(), 1u);
-            EXPECT_EQ(g_icmp.Calls[0].V6, v6);
-            EXPECT_EQ(g_icmp.Calls[0].Destination, v6 ? "fd00::81" : "10.8.0.1");
-            EXPECT_EQ(g_icmp.Closed, closes + 1);
+            ASSERT_EQ(fake::icmp.Calls.size(), 1u);
+            EXPECT_EQ(fake::icmp.Calls[0].V6, v6);
+            EXPECT_EQ(fake::icmp.Calls[0].Destination, v6 ? "fd00::81" : "10.8.0.1");
+            EXPECT_EQ(fake::icmp.Closed, closes + 1);
         }
     }
 }
@@ -79,8 +78,8 @@ TEST_F(PingOnceTest, RequestShapeOnBothPaths)
 {
     EXPECT_EQ(PingOnce(L"v4host", 100, 2000, 0, 0), 3);
     EXPECT_EQ(PingOnce(L"v6host", 100, 2000, 17, 0), 3);
-    ASSERT_EQ(g_icmp.Calls.size(), 2u);
-    for (const EchoCall &call : g_icmp.Calls) {
+    ASSERT_EQ(fake::icmp.Calls.size(), 2u);
+    for (const fake::EchoCall &call : fake::icmp.Calls) {
         EXPECT_EQ(call.Request.size(), 100u);
         EXPECT_EQ(call.Timeout, 2000u);
         EXPECT_EQ(call.Options.Tos, 0);
@@ -88,12 +87,12 @@ TEST_F(PingOnceTest, RequestShapeOnBothPaths)
         EXPECT_EQ(call.Options.OptionsSize, 0);
         EXPECT_EQ(call.Options.OptionsData, nullptr);
     }
-    EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, 128) << "TTL 0 stands for 128";
-    EXPECT_EQ(g_icmp.Calls[1].Options.Ttl, 17);
-    EXPECT_EQ(g_icmp.Calls[0].ReplySize, 100 + ICMP_REPLY_EXTRA);
-    EXPECT_EQ(g_icmp.Calls[1].ReplySize, 100 + ICMP6_REPLY_EXTRA);
-    EXPECT_FALSE(g_icmp.Calls[1].HadEvent);
-    const SOCKADDR_IN6 &source = g_icmp.Calls[1].Source;
+    EXPECT_EQ(fake::icmp.Calls[0].Options.Ttl, 128) << "TTL 0 stands for 128";
+    EXPECT_EQ(fake::icmp.Calls[1].Options.Ttl, 17);
+    EXPECT_EQ(fake::icmp.Calls[0].ReplySize, 100 + ICMP_REPLY_EXTRA);
+    EXPECT_EQ(fake::icmp.Calls[1].ReplySize, 100 + ICMP6_REPLY_EXTRA);
+    EXPECT_FALSE(fake::icmp.Calls[1].HadEvent);
+    const SOCKADDR_IN6 &source = fake::icmp.Calls[1].Source;
     EXPECT_EQ(source.sin6_family, AF_INET6);
     EXPECT_EQ(AddressText(reinterpret_cast<const SOCKADDR *>(&source)), "::");
     EXPECT_EQ(source.sin6_port, 0);
@@ -106,9 +105,9 @@ TEST_F(PingOnceTest, TimeoutClamped)
 {
     PingOnce(L"v4host", 12, 5, 1, 0);
     PingOnce(L"v4host", 12, 70000000, 1, 0);
-    ASSERT_EQ(g_icmp.Calls.size(), 2u);
-    EXPECT_EQ(g_icmp.Calls[0].Timeout, 1000u);
-    EXPECT_EQ(g_icmp.Calls[1].Timeout, 60000000u);
+    ASSERT_EQ(fake::icmp.Calls.size(), 2u);
+    EXPECT_EQ(fake::icmp.Calls[0].Timeout, 1000u);
+    EXPECT_EQ(fake::icmp.Calls[1].Timeout, 60000000u);
 }
 
 TEST_F(PingOnceTest, FamilyOrderFromFlag1)
@@ -126,10 +125,10 @@ TEST_F(PingOnceTest, FamilyOrderFromFlag1)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        g_icmp.Calls.clear();
+        fake::icmp.Calls.clear();
         EXPECT_EQ(PingOnce(c.host, 12, 1000, 1, c.flags), 3);
-        ASSERT_EQ(g_icmp.Calls.size(), 1u);
-        EXPECT_EQ(g_icmp.Calls[0].Destination, c.destination) << Narrow(c.host) << c.flags;
+        ASSERT_EQ(fake::icmp.Calls.size(), 1u);
+        EXPECT_EQ(fake::icmp.Calls[0].Destination, c.destination) << Narrow(c.host) << c.flags;
     }
 }
 
@@ -147,15 +146,15 @@ TEST_F(PingOnceTest, DataCheckOnlyWithFlag2)
         SCOPED_TRACE(::testing::Message() << v6);
         for (const Case &c : cases) {
             SCOPED_TRACE(TableRow(cases, c));
-            g_icmp.After = FakeEcho();
-            g_icmp.After.Corrupt = c.corrupt;
+            fake::icmp.After = fake::Echo();
+            fake::icmp.After.Corrupt = c.corrupt;
             EXPECT_EQ(PingOnce(v6 ? L"v6host" : L"v4host", 64, 1000, 64, c.flags), c.expected)
                 << (v6 ? "IPv6" : "IPv4") << " corrupt " << c.corrupt << " flags " << c.flags;
         }
     }
     // An IPv4 reply that carries fewer bytes than were sent differs too.
-    g_icmp.After = FakeEcho();
-    g_icmp.After.ShortData = true;
+    fake::icmp.After = fake::Echo();
+    fake::icmp.After.ShortData = true;
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 2), -10);
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 0), 3);
 }
@@ -166,21 +165,12 @@ TEST_F(PingOnceTest, NoAddress)
     EXPECT_EQ(PingOnce(L"", 64, 1000, 64, 0), -3);
     EXPECT_EQ(PingOnce(L"nowhere", 64, 1000, 64, 0), -3);
     EXPECT_EQ(PingOnce(L"nowhere", 64, 1000, 64, 1), -3);
-    EXPECT_TRUE(g_icmp.Calls.empty());
+    EXPECT_TRUE(fake::icmp.Calls.empty());
     EXPECT_EQ(g_sysCallCount[SYS_malloc], 0u);
     EXPECT_EQ(g_sysCallCount[SYS_IcmpCreateFile] + g_sysCallCount[SYS_Icmp6CreateFile], 0u);
 }
 
 // Fails the n-th allocation of one echo.
-int g_failMalloc;
-int g_mallocSeen;
-void *CountingMalloc(size_t size)
-{
-    if (++g_mallocSeen == g_failMalloc)
-        return nullptr;
-    return malloc(size);
-}
-
 TEST_F(PingOnceTest, ResourceFailuresGiveMinus4)
 {
     for (bool v6 : {false, true}) {
@@ -188,41 +178,40 @@ TEST_F(PingOnceTest, ResourceFailuresGiveMinus4)
         const wchar_t *host = v6 ? L"v6host" : L"v4host";
         for (int n = 1; n <= 2; n++) {
             SysResetCounts();
-            g_sys.malloc = CountingMalloc;
-            g_failMalloc = n;
-            g_mallocSeen = 0;
-            int closes = g_icmp.Closed;
+            fake::heap.FailMallocAt = n;
+            fake::heap.Mallocs = 0;
+            int closes = fake::icmp.Closed;
             EXPECT_EQ(PingOnce(host, 64, 1000, 64, 0), -4) << "allocation " << n;
             EXPECT_EQ(g_sysCallCount[SYS_free], static_cast<unsigned long>(n - 1))
                 << "what was allocated is freed";
-            EXPECT_EQ(g_icmp.Closed, closes) << "no handle was opened";
+            EXPECT_EQ(fake::icmp.Closed, closes) << "no handle was opened";
         }
-        g_sys.malloc = g_sysDefault.malloc;
-        HANDLE good4 = g_icmp.Handle4, good6 = g_icmp.Handle6;
+        fake::heap.FailMallocAt = 0;
+        HANDLE good4 = fake::icmp.Handle4, good6 = fake::icmp.Handle6;
         for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
             SCOPED_TRACE(::testing::Message() << bad);
             SysResetCounts();
-            g_icmp.Handle4 = g_icmp.Handle6 = bad;
-            int closes = g_icmp.Closed;
+            fake::icmp.Handle4 = fake::icmp.Handle6 = bad;
+            int closes = fake::icmp.Closed;
             EXPECT_EQ(PingOnce(host, 64, 1000, 64, 0), -4);
-            EXPECT_EQ(g_icmp.Closed, closes) << "an invalid handle is not closed";
+            EXPECT_EQ(fake::icmp.Closed, closes) << "an invalid handle is not closed";
             EXPECT_EQ(g_sysCallCount[SYS_free], 2u);
             EXPECT_EQ(g_sysCallCount[v6 ? SYS_Icmp6CreateFile : SYS_IcmpCreateFile], 1u);
         }
-        g_icmp.Handle4 = good4;
-        g_icmp.Handle6 = good6;
+        fake::icmp.Handle4 = good4;
+        fake::icmp.Handle6 = good6;
     }
-    EXPECT_TRUE(g_icmp.Calls.empty());
+    EXPECT_TRUE(fake::icmp.Calls.empty());
 }
 
 TEST_F(PingOnceTest, TwoCallsSendDifferentData)
 {
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 2), 3);
     EXPECT_EQ(PingOnce(L"v4host", 64, 1000, 64, 2), 3);
-    ASSERT_EQ(g_icmp.Calls.size(), 2u);
-    EXPECT_NE(g_icmp.Calls[0].Request, g_icmp.Calls[1].Request);
+    ASSERT_EQ(fake::icmp.Calls.size(), 2u);
+    EXPECT_NE(fake::icmp.Calls[0].Request, fake::icmp.Calls[1].Request);
     // Within one request the bytes are not all alike either.
-    const std::vector<unsigned char> &data = g_icmp.Calls[0].Request;
+    const std::vector<unsigned char> &data = fake::icmp.Calls[0].Request;
     bool varied = false;
     for (unsigned char b : data)
         varied = varied || b != data[0];
@@ -284,26 +273,15 @@ TEST_F(PingOnceTest, FormatHostAddressOfAnIPv6Address)
     EXPECT_WTEXT(L"fd00::81", text);
 }
 
-// Real echoes to loopback.  The resolver answers "127.0.0.1" as IPv4 only,
-// so that no DNS query leaves the machine.
-INT WSAAPI LoopbackOnly(PCWSTR name, PCWSTR service, const ADDRINFOW *hints, PADDRINFOW *result)
-{
-    if (hints == nullptr || hints->ai_family != AF_INET || wcscmp(name, L"127.0.0.1") != 0)
-        return WSAHOST_NOT_FOUND;
-    return g_sysDefault.GetAddrInfoW(name, service, hints, result);
-}
-DNS_STATUS WINAPI NoDns(PCWSTR, WORD, DWORD, PIP4_ARRAY, PDNS_RECORD *, PVOID *)
-{
-    return DNS_ERROR_RCODE_NAME_ERROR;
-}
-
-class LoopbackPingTest : public SysTest {
+// Real echoes to loopback with the real ICMP helper.  The fake resolver
+// answers "127.0.0.1" as IPv4 only, so that no DNS query leaves the machine.
+class LoopbackPingTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        g_sys.GetAddrInfoW = LoopbackOnly;
-        g_sys.DnsQuery_W = NoDns;
+        FakeWorldTest::SetUp();
+        UseReal({SYS_IcmpCreateFile, SYS_Icmp6CreateFile, SYS_IcmpSendEcho, SYS_Icmp6SendEcho2,
+                 SYS_IcmpCloseHandle, SYS_GetLastError});
     }
 };
 

@@ -6,31 +6,19 @@
 
 namespace {
 
-DWORD g_systemTtl;
-DWORD WINAPI FakeIpStatistics(PMIB_IPSTATS stats)
-{
-    EXPECT_EQ(stats->dwDefaultTTL, 0u) << "the record is zeroed first";
-    stats->dwDefaultTTL = g_systemTtl;
-    return NO_ERROR;
-}
-DWORD WINAPI FailingIpStatistics(PMIB_IPSTATS)
-{
-    return ERROR_NOT_SUPPORTED;
-}
-
-class PingTimeTest : public SysTest {
+class PingTimeTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        InstallFakeNet();
-        g_fakeHosts = {
+        FakeWorldTest::SetUp();
+        fake::net.Numeric = false;  // only the hosts listed resolve
+        fake::icmp.After = fake::Echo();  // 3 ms replies
+        fake::net.Hosts = {
             {L"Host", AF_INET, "10.8.0.1", L""},
             {L"dual", AF_INET, "10.8.0.2", L""},
             {L"dual", AF_INET6, "fd00::82", L""},
         };
-        g_systemTtl = 64;
-        g_sys.GetIpStatistics = FakeIpStatistics;
+        fake::icmp.DefaultTtl = 64;
     }
 
     int Call(const wchar_t *argument, std::wstring *result)
@@ -62,15 +50,15 @@ TEST_F(PingTimeTest, DefaultsAndExplicitValues)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(Narrow(c.argument));
-        g_icmp.Calls.clear();
+        fake::icmp.Calls.clear();
         std::wstring result;
         EXPECT_EQ(Call(c.argument, &result), 0);
         EXPECT_WTEXT(L"3", result);
-        ASSERT_EQ(g_icmp.Calls.size(), 1u);
-        EXPECT_EQ(g_icmp.Calls[0].Timeout, c.timeout);
-        EXPECT_EQ(g_icmp.Calls[0].Request.size(), c.size);
-        EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, c.ttl);
-        EXPECT_EQ(g_icmp.Calls[0].V6, c.v6);
+        ASSERT_EQ(fake::icmp.Calls.size(), 1u);
+        EXPECT_EQ(fake::icmp.Calls[0].Timeout, c.timeout);
+        EXPECT_EQ(fake::icmp.Calls[0].Request.size(), c.size);
+        EXPECT_EQ(fake::icmp.Calls[0].Options.Ttl, c.ttl);
+        EXPECT_EQ(fake::icmp.Calls[0].V6, c.v6);
         EXPECT_WTEXT(L"", CapturedErr());
     }
 }
@@ -79,19 +67,19 @@ TEST_F(PingTimeTest, SystemTtlFallsBackTo128)
 {
     for (DWORD ttl : {0u, 256u, 1000u}) {
         SCOPED_TRACE(::testing::Message() << ttl);
-        g_systemTtl = ttl;
-        g_icmp.Calls.clear();
+        fake::icmp.DefaultTtl = ttl;
+        fake::icmp.Calls.clear();
         std::wstring result;
         Call(L"Host", &result);
-        ASSERT_EQ(g_icmp.Calls.size(), 1u);
-        EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, 128) << "system TTL " << ttl;
+        ASSERT_EQ(fake::icmp.Calls.size(), 1u);
+        EXPECT_EQ(fake::icmp.Calls[0].Options.Ttl, 128) << "system TTL " << ttl;
     }
-    g_sys.GetIpStatistics = FailingIpStatistics;
-    g_icmp.Calls.clear();
+    fake::icmp.StatisticsFail = true;
+    fake::icmp.Calls.clear();
     std::wstring result;
     Call(L"Host", &result);
-    ASSERT_EQ(g_icmp.Calls.size(), 1u);
-    EXPECT_EQ(g_icmp.Calls[0].Options.Ttl, 128);
+    ASSERT_EQ(fake::icmp.Calls.size(), 1u);
+    EXPECT_EQ(fake::icmp.Calls[0].Options.Ttl, 128);
 }
 
 TEST_F(PingTimeTest, NegativeOutcomesAreResults)
@@ -108,8 +96,8 @@ TEST_F(PingTimeTest, NegativeOutcomesAreResults)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        g_icmp.After.Status = c.status;
-        g_icmp.After.Returned = c.returned;
+        fake::icmp.After.Status = c.status;
+        fake::icmp.After.Returned = c.returned;
         std::wstring result;
         EXPECT_EQ(Call(c.argument, &result), 0);
         EXPECT_WTEXT(c.expected, result);
@@ -150,7 +138,7 @@ TEST_F(PingTimeTest, ArgumentErrors)
         EXPECT_EQ(Call(c.argument, &result), -1) << Narrow(c.argument);
         EXPECT_ERROR(c.message) << Narrow(c.argument);
     }
-    EXPECT_TRUE(g_icmp.Calls.empty()) << "nothing sent after an argument error";
+    EXPECT_TRUE(fake::icmp.Calls.empty()) << "nothing sent after an argument error";
     EXPECT_EQ(f_pingtime(nullptr), -1);
 }
 

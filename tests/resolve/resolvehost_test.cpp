@@ -8,14 +8,13 @@ namespace {
 
 const HKEY User = HKEY_CURRENT_USER;
 
-class ResolveHostTest : public SysTest {
+class ResolveHostTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        InstallFakeNet();
-        DeleteRegistryTree(User, TEST_SETTINGS_KEY);
-        g_fakeHosts = {
+        FakeWorldTest::SetUp();
+        fake::net.Numeric = false;  // only the hosts listed resolve
+        fake::net.Hosts = {
             {L"v4only", AF_INET, "10.1.1.1", L""},
             {L"v6only", AF_INET6, "fd00::6", L""},
             {L"both", AF_INET, "10.2.2.2", L"both.canon.test"},
@@ -24,10 +23,9 @@ protected:
     }
     void TearDown() override
     {
-        DeleteRegistryTree(User, TEST_SETTINGS_KEY);
-        EXPECT_EQ(g_addrInfoLive, 0) << "every resolver list is freed";
-        EXPECT_EQ(g_dnsBadFreeType, 0);
-        SysTest::TearDown();
+        EXPECT_EQ(fake::net.AddrInfoLive, 0) << "every resolver list is freed";
+        EXPECT_EQ(fake::net.DnsBadFreeType, 0);
+        FakeWorldTest::TearDown();
     }
 
     // Resolves and gives the address as text ("" for family 0).
@@ -106,22 +104,22 @@ TEST_F(ResolveHostTest, BothLookupsRunWhateverTheFamilies)
 {
     int result;
     Resolve(L"v4only", 2, 0, &result);
-    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
-    EXPECT_EQ(g_addrInfoCalls[0].Family, AF_INET);
-    EXPECT_EQ(g_addrInfoCalls[1].Family, AF_INET6);
-    ASSERT_EQ(g_dnsCalls.size(), 1u) << "no IPv6 from the resolver: DNS is asked";
-    EXPECT_EQ(g_dnsCalls[0].Name, L"v4only");
-    EXPECT_EQ(g_dnsCalls[0].Type, DNS_TYPE_AAAA);
-    EXPECT_EQ(g_dnsCalls[0].Options, static_cast<DWORD>(DNS_QUERY_STANDARD));
+    ASSERT_EQ(fake::net.AddrInfoCalls.size(), 2u);
+    EXPECT_EQ(fake::net.AddrInfoCalls[0].Family, AF_INET);
+    EXPECT_EQ(fake::net.AddrInfoCalls[1].Family, AF_INET6);
+    ASSERT_EQ(fake::net.DnsCalls.size(), 1u) << "no IPv6 from the resolver: DNS is asked";
+    EXPECT_EQ(fake::net.DnsCalls[0].Name, L"v4only");
+    EXPECT_EQ(fake::net.DnsCalls[0].Type, DNS_TYPE_AAAA);
+    EXPECT_EQ(fake::net.DnsCalls[0].Options, static_cast<DWORD>(DNS_QUERY_STANDARD));
 
-    g_dnsCalls.clear();
+    fake::net.DnsCalls.clear();
     Resolve(L"v6only", 2, 23, &result);
-    EXPECT_TRUE(g_dnsCalls.empty()) << "the resolver gave IPv6: no DNS query";
+    EXPECT_TRUE(fake::net.DnsCalls.empty()) << "the resolver gave IPv6: no DNS query";
 }
 
 TEST_F(ResolveHostTest, AaaaFallbackSkipsZeroRecords)
 {
-    g_fakeRecords = {
+    fake::net.Records = {
         {DNS_TYPE_A, "10.9.9.9"},
         {DNS_TYPE_AAAA, "::"},
         {DNS_TYPE_AAAA, "fd00::a"},
@@ -133,7 +131,7 @@ TEST_F(ResolveHostTest, AaaaFallbackSkipsZeroRecords)
     EXPECT_EQ(address_.V6.sin6_port, 0);
     EXPECT_EQ(address_.V6.sin6_flowinfo, 0u);
     EXPECT_EQ(address_.V6.sin6_scope_id, 0u);
-    EXPECT_EQ(g_dnsFreeCount, 1);
+    EXPECT_EQ(fake::net.DnsFrees, 1);
 
     // The resolver's own IPv6 answer is copied whole, flow information too.
     EXPECT_EQ(Resolve(L"both", 23, 0, &result), "fd00::2");
@@ -146,7 +144,7 @@ TEST_F(ResolveHostTest, AaaaFallbackSkipsZeroRecords)
 TEST_F(ResolveHostTest, AaaaFallbackWithoutUsableRecords)
 {
     struct Case {
-        std::vector<FakeRecord> records;
+        std::vector<fake::Record> records;
         DNS_STATUS status;
         int frees;
     } cases[] = {
@@ -156,13 +154,13 @@ TEST_F(ResolveHostTest, AaaaFallbackWithoutUsableRecords)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
-        g_fakeRecords = c.records;
-        g_fakeDnsStatus = c.status;
-        g_dnsFreeCount = 0;
+        fake::net.Records = c.records;
+        fake::net.DnsStatus = c.status;
+        fake::net.DnsFrees = 0;
         int result;
         EXPECT_EQ(Resolve(L"v4only", 23, 0, &result), "");
         EXPECT_EQ(result, 2);
-        EXPECT_EQ(g_dnsFreeCount, c.frees);
+        EXPECT_EQ(fake::net.DnsFrees, c.frees);
     }
 }
 
@@ -171,9 +169,9 @@ TEST_F(ResolveHostTest, AaaaFallbackWithoutUsableRecords)
 // one that was not keeps what the system resolver gave.
 TEST_F(ResolveHostTest, AaaaQueryOnlyForTextThatCanBeAName)
 {
-    g_fakeHosts.push_back({L"10.7.7.7", AF_INET, "10.7.7.7", L""});
-    g_fakeHosts.push_back({L"127.0.0.1", AF_INET, "127.0.0.1", L""});
-    g_fakeRecords = {{DNS_TYPE_AAAA, "fd00::dd"}};
+    fake::net.Hosts.push_back({L"10.7.7.7", AF_INET, "10.7.7.7", L""});
+    fake::net.Hosts.push_back({L"127.0.0.1", AF_INET, "127.0.0.1", L""});
+    fake::net.Records = {{DNS_TYPE_AAAA, "fd00::dd"}};
     struct Case {
         const wchar_t *text;
         bool asked;
@@ -224,16 +222,16 @@ TEST_F(ResolveHostTest, AaaaQueryOnlyForTextThatCanBeAName)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(Narrow(c.text));
-        g_dnsCalls.clear();
+        fake::net.DnsCalls.clear();
         int result;
         std::string got = Resolve(c.text, 23, 0, &result);
         if (c.asked) {
-            ASSERT_EQ(g_dnsCalls.size(), 1u);
-            EXPECT_EQ(g_dnsCalls[0].Name, c.text);
-            EXPECT_EQ(g_dnsCalls[0].Type, DNS_TYPE_AAAA);
+            ASSERT_EQ(fake::net.DnsCalls.size(), 1u);
+            EXPECT_EQ(fake::net.DnsCalls[0].Name, c.text);
+            EXPECT_EQ(fake::net.DnsCalls[0].Type, DNS_TYPE_AAAA);
             EXPECT_EQ(got, "fd00::dd");
         } else {
-            EXPECT_TRUE(g_dnsCalls.empty());
+            EXPECT_TRUE(fake::net.DnsCalls.empty());
             EXPECT_EQ(got, "");
             EXPECT_EQ(result, 2);
         }
@@ -243,30 +241,30 @@ TEST_F(ResolveHostTest, AaaaQueryOnlyForTextThatCanBeAName)
     int result;
     EXPECT_EQ(Resolve(L"10.7.7.7", 2, 23, &result), "10.7.7.7");
     EXPECT_EQ(result, 0);
-    g_fakeHosts.push_back({L"fd00::9", AF_INET6, "fd00::9", L""});
-    g_dnsCalls.clear();
+    fake::net.Hosts.push_back({L"fd00::9", AF_INET6, "fd00::9", L""});
+    fake::net.DnsCalls.clear();
     EXPECT_EQ(Resolve(L"fd00::9", 23, 2, &result), "fd00::9");
     EXPECT_EQ(result, 0);
-    EXPECT_TRUE(g_dnsCalls.empty());
+    EXPECT_TRUE(fake::net.DnsCalls.empty());
 }
 
 // The text DNS would see is the expansion of a macro: a macro holding an
 // address asks nothing, one holding a name asks about that name.
 TEST_F(ResolveHostTest, AaaaQueryFollowsTheMacroExpansion)
 {
-    g_fakeHosts.push_back({L"10.7.7.7", AF_INET, "10.7.7.7", L""});
+    fake::net.Hosts.push_back({L"10.7.7.7", AF_INET, "10.7.7.7", L""});
     SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-ADDR", L"10.7.7.7");
     SetRegistryString(User, TEST_SETTINGS_KEY, L"Host-NAME", L"v4only");
     int result;
     int macro = 0;
     EXPECT_EQ(Resolve(L"#addr", 2, 23, &result, nullptr, &macro), "10.7.7.7");
     EXPECT_EQ(macro, 1);
-    EXPECT_TRUE(g_dnsCalls.empty());
+    EXPECT_TRUE(fake::net.DnsCalls.empty());
 
     EXPECT_EQ(Resolve(L"#name", 2, 23, &result, nullptr, &macro), "10.1.1.1");
     EXPECT_EQ(macro, 1);
-    ASSERT_EQ(g_dnsCalls.size(), 1u);
-    EXPECT_EQ(g_dnsCalls[0].Name, L"v4only");
+    ASSERT_EQ(fake::net.DnsCalls.size(), 1u);
+    EXPECT_EQ(fake::net.DnsCalls[0].Name, L"v4only");
 }
 
 TEST_F(ResolveHostTest, CanonicalNameRequestedUntilFound)
@@ -276,23 +274,23 @@ TEST_F(ResolveHostTest, CanonicalNameRequestedUntilFound)
     int result;
     EXPECT_EQ(Resolve(L"both", 23, 0, &result, canonical), "fd00::2");
     EXPECT_WTEXT(L"both.canon.test", canonical) << "from the IPv4 lookup, which came first";
-    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
-    EXPECT_EQ(g_addrInfoCalls[0].Flags, AI_CANONNAME);
-    EXPECT_EQ(g_addrInfoCalls[1].Flags, 0) << "already found: not asked again";
+    ASSERT_EQ(fake::net.AddrInfoCalls.size(), 2u);
+    EXPECT_EQ(fake::net.AddrInfoCalls[0].Flags, AI_CANONNAME);
+    EXPECT_EQ(fake::net.AddrInfoCalls[1].Flags, 0) << "already found: not asked again";
 
-    g_addrInfoCalls.clear();
-    g_fakeHosts.push_back({L"six", AF_INET6, "fd00::7", L"six.canon.test"});
+    fake::net.AddrInfoCalls.clear();
+    fake::net.Hosts.push_back({L"six", AF_INET6, "fd00::7", L"six.canon.test"});
     wcscpy(canonical, L"untouched");
     EXPECT_EQ(Resolve(L"six", 2, 23, &result, canonical), "fd00::7");
     EXPECT_WTEXT(L"six.canon.test", canonical);
-    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
-    EXPECT_EQ(g_addrInfoCalls[1].Flags, AI_CANONNAME);
+    ASSERT_EQ(fake::net.AddrInfoCalls.size(), 2u);
+    EXPECT_EQ(fake::net.AddrInfoCalls[1].Flags, AI_CANONNAME);
 
     // Not asked for: no flag, nothing written; a failure writes nothing.
-    g_addrInfoCalls.clear();
+    fake::net.AddrInfoCalls.clear();
     Resolve(L"both", 2, 23, &result);
-    EXPECT_EQ(g_addrInfoCalls[0].Flags, 0);
-    EXPECT_EQ(g_addrInfoCalls[1].Flags, 0);
+    EXPECT_EQ(fake::net.AddrInfoCalls[0].Flags, 0);
+    EXPECT_EQ(fake::net.AddrInfoCalls[1].Flags, 0);
     wcscpy(canonical, L"untouched");
     EXPECT_EQ(Resolve(L"both", 23, 23, &result, canonical), "fd00::2");
     EXPECT_EQ(Resolve(L"v4only", 23, 0, &result, canonical), "");
@@ -302,7 +300,7 @@ TEST_F(ResolveHostTest, CanonicalNameRequestedUntilFound)
 
 TEST_F(ResolveHostTest, WalkTakesFirstFittingEntryAndFirstName)
 {
-    g_fakeHosts = {
+    fake::net.Hosts = {
         {L"odd", AF_INET6, "fd00::1", L"", true},  // other family
         {L"odd", AF_INET, "10.0.0.8", L"first.canon", false, 8},  // short address
         {L"odd", AF_INET, "10.0.0.9", L"", false, 0, true},  // no address
@@ -318,7 +316,7 @@ TEST_F(ResolveHostTest, WalkTakesFirstFittingEntryAndFirstName)
 TEST_F(ResolveHostTest, LongCanonicalNameIsBounded)
 {
     std::wstring longName(3000, L'n');
-    g_fakeHosts = {{L"long", AF_INET, "10.5.5.5", longName}};
+    fake::net.Hosts = {{L"long", AF_INET, "10.5.5.5", longName}};
     wchar_t canonical[1025 + 8];
     wmemset(canonical, L'#', 1025 + 8);
     int result;
@@ -330,17 +328,17 @@ TEST_F(ResolveHostTest, LongCanonicalNameIsBounded)
 
 TEST_F(ResolveHostTest, NetworkKeywordGivesIPv4WithoutLookup)
 {
-    FakeAdapter adapter;
+    fake::Adapter adapter;
     adapter.Gateways = {"10.0.0.1", "10.0.0.2"};
-    g_fakeAdapters = {adapter};
+    fake::net.Adapters = {adapter};
     int result;
     int macro = 9;
     EXPECT_EQ(Resolve(L"#router", 2, 23, &result, nullptr, &macro), "10.0.0.1");
     EXPECT_EQ(macro, 0);
-    ASSERT_EQ(g_addrInfoCalls.size(), 1u) << "only the IPv6 lookup runs";
-    EXPECT_EQ(g_addrInfoCalls[0].Family, AF_INET6);
-    EXPECT_EQ(g_addrInfoCalls[0].Name, L"#router");
-    EXPECT_TRUE(g_dnsCalls.empty()) << "\"#router\" is no name to ask DNS about";
+    ASSERT_EQ(fake::net.AddrInfoCalls.size(), 1u) << "only the IPv6 lookup runs";
+    EXPECT_EQ(fake::net.AddrInfoCalls[0].Family, AF_INET6);
+    EXPECT_EQ(fake::net.AddrInfoCalls[0].Name, L"#router");
+    EXPECT_TRUE(fake::net.DnsCalls.empty()) << "\"#router\" is no name to ask DNS about";
 
     EXPECT_EQ(Resolve(L"#GW2", 2, 23, &result), "10.0.0.2");
     EXPECT_EQ(Resolve(L"#router", 23, 0, &result), "");
@@ -355,9 +353,9 @@ TEST_F(ResolveHostTest, UnknownKeywordIsNoMacro)
     EXPECT_EQ(Resolve(L"#router", 2, 23, &result, nullptr, &macro), "");
     EXPECT_EQ(result, 2);
     EXPECT_EQ(macro, 0);
-    ASSERT_EQ(g_addrInfoCalls.size(), 2u);
-    EXPECT_EQ(g_addrInfoCalls[0].Name, L"#router");
-    EXPECT_TRUE(g_dnsCalls.empty());
+    ASSERT_EQ(fake::net.AddrInfoCalls.size(), 2u);
+    EXPECT_EQ(fake::net.AddrInfoCalls[0].Name, L"#router");
+    EXPECT_TRUE(fake::net.DnsCalls.empty());
 }
 
 TEST_F(ResolveHostTest, MacroReplacesTheTextOnce)
@@ -382,22 +380,22 @@ TEST_F(ResolveHostTest, MacroReplacesTheTextOnce)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(Narrow(c.text));
-        g_addrInfoCalls.clear();
-        g_dnsCalls.clear();
+        fake::net.AddrInfoCalls.clear();
+        fake::net.DnsCalls.clear();
         int result;
         int macro = -5;
         EXPECT_EQ(Resolve(c.text, 2, 23, &result, nullptr, &macro), c.expected);
         EXPECT_EQ(macro, c.macro);
-        ASSERT_EQ(g_addrInfoCalls.size(), 2u);
-        EXPECT_EQ(g_addrInfoCalls[0].Name, c.looked);
-        EXPECT_EQ(g_addrInfoCalls[1].Name, c.looked);
-        EXPECT_EQ(g_dnsCalls.size(), c.dnsCalls);
-        for (const DnsCall &call : g_dnsCalls)
+        ASSERT_EQ(fake::net.AddrInfoCalls.size(), 2u);
+        EXPECT_EQ(fake::net.AddrInfoCalls[0].Name, c.looked);
+        EXPECT_EQ(fake::net.AddrInfoCalls[1].Name, c.looked);
+        EXPECT_EQ(fake::net.DnsCalls.size(), c.dnsCalls);
+        for (const fake::DnsCall &call : fake::net.DnsCalls)
             EXPECT_EQ(call.Name, c.looked);
     }
 }
 
-class FormatHostAddressTest : public SysTest {};
+class FormatHostAddressTest : public FakeWorldTest {};
 
 TEST_F(FormatHostAddressTest, PlatformText)
 {

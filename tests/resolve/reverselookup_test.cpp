@@ -1,12 +1,10 @@
-// ReverseLookup and IsDottedIPv4 against the fake resolver of a SONARO run.
+// ReverseLookup and IsDottedIPv4 against the fake resolver.
 #include "fakeworld.h"
 #include "resolve/resolve.h"
 
-using fakeping::world;
-
 namespace {
 
-using ReverseLookupTest = PingRunTest;
+using ReverseLookupTest = FakeWorldTest;
 
 TEST_F(ReverseLookupTest, ReverseLookupAndDottedAddresses)
 {
@@ -20,7 +18,7 @@ TEST_F(ReverseLookupTest, ReverseLookupAndDottedAddresses)
     address.V4.sin_addr.s_addr = inet_addr("127.0.0.1");
     EXPECT_EQ(ReverseLookup(&address, name, 1025), 1);
     EXPECT_WTEXT(L"unchanged", name);
-    world.ReverseName = L"loopback.test";
+    fake::net.ReverseName = L"loopback.test";
     EXPECT_EQ(ReverseLookup(&address, name, 1025), 0);
     EXPECT_WTEXT(L"loopback.test", name);
 

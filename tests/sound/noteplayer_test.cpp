@@ -11,33 +11,21 @@
 namespace {
 
 // The MIDI device and the clock of the fake world.
-std::vector<DWORD> &messages = fakeping::world.Midi;
-std::vector<DWORD> &sleeps = fakeping::world.Sleeps;
-int volumeCalls;
+std::vector<DWORD> &messages = fake::midi.Messages;
+std::vector<DWORD> &sleeps = fake::clock.Sleeps;
 
-HRESULT WINAPI CountEndpoint(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *out)
+unsigned long VolumeCalls()
 {
-    volumeCalls++;
-    *out = nullptr;
-    return E_FAIL;
+    return g_sysCallCount[SYS_CoCreateInstance] + g_sysCallCount[SYS_waveOutOpen];
 }
 
-MMRESULT WINAPI CountMixer(LPHWAVEOUT, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD)
-{
-    volumeCalls++;
-    return MMSYSERR_NODRIVER;
-}
-
-class NotePlayerTest : public SysTest {
+class NotePlayerTest : public FakeWorldTest {
 protected:
     void SetUp() override
     {
-        SysTest::SetUp();
-        fakeping::Install();
-        volumeCalls = 0;
-        g_sys.CoCreateInstance = CountEndpoint;
-        g_sys.waveOutOpen = CountMixer;
-        savedMajor_ = OsVersion.dwMajorVersion;
+        FakeWorldTest::SetUp();
+        FailEntry(SYS_CoCreateInstance);
+        FailEntry(SYS_waveOutOpen);
         Silent = false;
         memset(&options_, 0, sizeof options_);
         options_.Instrument = 115;
@@ -48,13 +36,10 @@ protected:
     }
     void TearDown() override
     {
-        fakeping::Uninstall();
-        OsVersion.dwMajorVersion = savedMajor_;
         Silent = false;
-        SysTest::TearDown();
+        FakeWorldTest::TearDown();
     }
     PingOptions options_;
-    DWORD savedMajor_;
 };
 
 }  // namespace
@@ -109,7 +94,7 @@ TEST_F(NotePlayerTest, StartSoundSelectsTheInstrumentAndVolume)
     options_.Instrument = 128;
     StartSound(options_);
     EXPECT_EQ(messages, std::vector<DWORD>({ 0x72C5, 0x00C5, 0x7FC5 }));
-    EXPECT_EQ(volumeCalls, 0) << "volume -1 leaves the system volume alone";
+    EXPECT_EQ(VolumeCalls(), 0u) << "volume -1 leaves the system volume alone";
 
     // The Windows version picks the mechanism; its failure changes nothing.
     options_.Volume = 40;
@@ -146,22 +131,22 @@ TEST_F(NotePlayerTest, PausesNeverEndEarly)
 {
     for (int lateUs : { 0, 400, -300, -999 }) {
         SCOPED_TRACE(lateUs);
-        fakeping::world.SleepLateUs = lateUs;
+        fake::clock.SleepLateUs = lateUs;
         ULONGLONG allowed = static_cast<ULONGLONG>(std::max(lateUs, 0)) +
-                            fakeping::world.YieldUs;
+                            fake::clock.YieldUs;
         sleeps.clear();
-        ULONGLONG start = fakeping::world.Clock;
+        ULONGLONG start = fake::clock.Now;
         PlayOpErrorDrum(options_);
-        ULONGLONG paused = fakeping::world.Clock - start;
+        ULONGLONG paused = fake::clock.Now - start;
         EXPECT_GE(paused, 1000000u);
         EXPECT_LE(paused, 1000000u + allowed);
         ASSERT_FALSE(sleeps.empty());
         EXPECT_EQ(sleeps.front(), 1000u);
 
         sleeps.clear();
-        start = fakeping::world.Clock;
+        start = fake::clock.Now;
         FinishSound(250);
-        paused = fakeping::world.Clock - start;
+        paused = fake::clock.Now - start;
         EXPECT_GE(paused, 1500000u);
         EXPECT_LE(paused, 1500000u + allowed);
         ASSERT_FALSE(sleeps.empty());
@@ -180,7 +165,7 @@ TEST_F(NotePlayerTest, SilentOrWithoutHandleNothingIsSent)
     FinishSound(0);
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(sleeps.empty());
-    EXPECT_EQ(volumeCalls, 0);
+    EXPECT_EQ(VolumeCalls(), 0u);
 
     // A run that is not silent but has no handle still keeps its pauses.
     Silent = false;

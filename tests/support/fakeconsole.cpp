@@ -1,137 +1,143 @@
-// fakeconsole.cpp - the faked console entries behind ConsoleTest.
+// fakeconsole.cpp - GetStdHandle, CreateFileW of the console, GetConsoleMode, SetConsoleTextAttribute,
+// _cputws, _kbhit, _getwch, GetConsoleScreenBufferInfo and
+// SetConsoleCtrlHandler of the fake world.
 #include "fakeconsole.h"
-#include "base/pluginstate.h"
-#include "sys/syscalls.h"
+#include "console/conlist.h"
+#include "ping/interrupt.h"
 
-FakeConsoleState Fake;
-const HANDLE FakeStdOut = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x5150));
-const HANDLE FakeConsoleOut = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0xC0C0));
+namespace fake {
+
+Console console;
+const HANDLE StdOut = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x5150));
+const HANDLE ConsoleOutHandle = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0xC0C0));
 
 const std::wstring PromptInLog = L"[\r   \x2500\x2500 Press a key to continue \x2500\x2500 ]";
 const std::wstring BlankOutInLog = L"[\r" + std::wstring(60, L' ') + L"\r]";
 
-void NoteFake(const std::wstring &entry)
+void NoteConsole(const std::wstring &entry)
 {
-    if (!Fake.log.empty())
-        Fake.log += L' ';
-    Fake.log += entry;
+    if (!console.Log.empty())
+        console.Log += L' ';
+    console.Log += entry;
 }
 
-static HANDLE WINAPI FakeGetStdHandle(DWORD which)
+void DeliverConsoleEvents(size_t sleeps)
+{
+    for (auto &event : console.Events) {
+        if (event.first != sleeps)
+            continue;
+        if (event.second == ListBreak)
+            ListBreakFlag = 1;
+        else
+            PingCtrlHandler(event.second);
+    }
+}
+
+namespace {
+
+HANDLE WINAPI FakeGetStdHandle(DWORD which)
 {
     if (which == STD_OUTPUT_HANDLE)
-        return FakeStdOut;
+        return StdOut;
     return g_sysDefault.GetStdHandle(which);
 }
 
-static BOOL WINAPI FakeSetAttribute(HANDLE handle, WORD attribute)
+HANDLE WINAPI FakeCreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE templateFile)
 {
-    wchar_t entry[8];
-    _snwprintf(entry, 8, L"%c%02X", handle == FakeConsoleOut ? L'C' : L'A', attribute);
-    entry[7] = 0;
-    NoteFake(entry);
-    if (handle == FakeConsoleOut)
-        Fake.attribute = attribute;
+    EXPECT_EQ(_wcsicmp(name, L"conout$"), 0) << Narrow(name);
+    EXPECT_EQ(access, static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
+    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_WRITE));
+    EXPECT_EQ(security, nullptr);
+    EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
+    EXPECT_EQ(flags, 0u);
+    EXPECT_EQ(templateFile, nullptr);
+    console.Opens++;
+    return console.CannotOpen ? INVALID_HANDLE_VALUE : ConsoleOutHandle;
+}
+
+BOOL WINAPI FakeGetConsoleMode(HANDLE, LPDWORD mode)
+{
+    if (!console.StdOutConsole)
+        return FALSE;
+    *mode = console.Mode;
     return TRUE;
 }
 
-static int __cdecl FakeCputws(const wchar_t *text)
+BOOL WINAPI FakeSetAttribute(HANDLE handle, WORD attribute)
 {
-    NoteFake(L"[" + std::wstring(text) + L"]");
+    wchar_t entry[8];
+    _snwprintf(entry, 8, L"%c%02X", handle == ConsoleOutHandle ? L'C' : L'A', attribute);
+    entry[7] = 0;
+    NoteConsole(entry);
+    if (handle == ConsoleOutHandle)
+        console.Attribute = attribute;
+    return TRUE;
+}
+
+int __cdecl FakeCputws(const wchar_t *text)
+{
+    NoteConsole(L"[" + std::wstring(text) + L"]");
+    if (++console.Writes == console.BreakAtWrite)
+        ListBreakFlag = 1;
     return 0;
 }
 
-static int __cdecl FakeKbhit(void)
+int __cdecl FakeKbhit(void)
 {
-    Fake.polls++;
-    if (Fake.polls > Fake.pollLimit && Fake.keys.empty())
-        Fake.keys.push_back('x');
-    if (Fake.polls <= Fake.keyAfterPolls && Fake.polls <= Fake.pollLimit)
+    console.Polls++;
+    if (console.Polls > console.PollLimit && console.Keys.empty())
+        console.Keys.push_back('x');
+    if (console.Polls <= console.KeyAfterPolls && console.Polls <= console.PollLimit)
         return 0;
-    return Fake.keys.empty() ? 0 : 1;
+    return console.Keys.empty() ? 0 : 1;
 }
 
-static wint_t __cdecl FakeGetwch(void)
+wint_t __cdecl FakeGetwch(void)
 {
-    if (Fake.keys.empty())
+    if (console.Keys.empty())
         return 'x';
-    int key = Fake.keys.front();
-    Fake.keys.pop_front();
+    int key = console.Keys.front();
+    console.Keys.pop_front();
     return static_cast<wint_t>(key);
 }
 
-static DWORD WINAPI FakeTick(void)
+BOOL WINAPI FakeBufferInfo(HANDLE, PCONSOLE_SCREEN_BUFFER_INFO info)
 {
-    return Fake.tick;
-}
-
-static void WINAPI FakeSleep(DWORD ms)
-{
-    Fake.sleeps++;
-    Fake.tick += Fake.sleepStep;
-    if (Fake.realSleep)
-        g_sysDefault.Sleep(ms);
-}
-
-static BOOL WINAPI FakeBufferInfo(HANDLE, PCONSOLE_SCREEN_BUFFER_INFO info)
-{
-    if (!Fake.bufferInfoOk)
+    if (!console.BufferInfoOk)
         return FALSE;
     memset(info, 0, sizeof *info);
     info->dwSize.X = 80;
     info->dwSize.Y = 300;
-    info->wAttributes = Fake.attribute;
+    info->wAttributes = console.Attribute;
     info->srWindow.Left = 0;
     info->srWindow.Right = 79;
     info->srWindow.Top = 100;
-    info->srWindow.Bottom = static_cast<SHORT>(100 + Fake.windowRows - 1);
+    info->srWindow.Bottom = static_cast<SHORT>(100 + console.WindowRows - 1);
     return TRUE;
 }
 
-static BOOL WINAPI FakeCtrlHandler(PHANDLER_ROUTINE, BOOL)
+BOOL WINAPI FakeSetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add)
 {
-    return TRUE;
+    console.CtrlHandlerCalls.push_back({ handler, add });
+    return console.PingHandlerFails && add && handler == PingCtrlHandler ? FALSE : TRUE;
 }
 
-void InstallFakeConsole(bool clock)
+}  // namespace
+
+void InstallConsole(void)
 {
-    Fake = FakeConsoleState();
+    console = Console();
     g_sys.GetStdHandle = FakeGetStdHandle;
+    g_sys.CreateFileW = FakeCreateFileW;
+    g_sys.GetConsoleMode = FakeGetConsoleMode;
     g_sys.SetConsoleTextAttribute = FakeSetAttribute;
     g_sys._cputws = FakeCputws;
     g_sys._kbhit = FakeKbhit;
     g_sys._getwch = FakeGetwch;
-    if (clock) {
-        g_sys.GetTickCount = FakeTick;
-        g_sys.Sleep = FakeSleep;
-    }
     g_sys.GetConsoleScreenBufferInfo = FakeBufferInfo;
-    g_sys.SetConsoleCtrlHandler = FakeCtrlHandler;
+    g_sys.SetConsoleCtrlHandler = FakeSetConsoleCtrlHandler;
 }
 
-void ConsoleTest::SetUp()
-{
-    SysTest::SetUp();
-    InstallFakeConsole(true);
-    savedConsoleOut_ = ConsoleOut;
-    ConsoleOut = FakeConsoleOut;
-    ResetListOutput();
-    ListHandlerRegistered = false;
-}
-
-void ConsoleTest::TearDown()
-{
-    ResetListOutput();
-    ListHandlerRegistered = false;
-    ConsoleOut = savedConsoleOut_;
-    SysTest::TearDown();
-}
-
-void ConsoleTest::SetSlots(unsigned char normal, unsigned char highlight,
-                           unsigned char normalInverse, unsigned char highlightInverse,
-                           unsigned char alternate, unsigned char alternateInverse)
-{
-    const unsigned char slots[6] = { normal, highlight, normalInverse, highlightInverse,
-                                     alternate, alternateInverse };
-    memcpy(ColourSlots, slots, sizeof slots);
-}
+}  // namespace fake

@@ -1,12 +1,17 @@
-// fakehelp.cpp - the fakes behind the help tests: files, hh.exe and its windows.
+// fakehelp.cpp - GetModuleFileNameW, GetFileAttributesW, SearchPathW, the
+// viewer process and its windows, GetWindowsDirectoryW, GetForegroundWindow
+// and MessageBoxW of the fake world.
 #include "fakehelp.h"
 
 #include "arch.h"
+#include "help/newhelp.h"
 
 #include <commctrl.h>
 #include <algorithm>
 
-FakeSystem g_fake;
+namespace fake {
+
+Help help;
 
 static bool Contains(const std::vector<std::wstring> &list, const wchar_t *path)
 {
@@ -37,10 +42,10 @@ static DWORD WINAPI FakeModuleName(HMODULE, LPWSTR buffer, DWORD size)
 
 static DWORD WINAPI FakeAttributes(LPCWSTR path)
 {
-    g_fake.Probed.push_back(path);
-    if (Contains(g_fake.Files, path))
+    help.Probed.push_back(path);
+    if (Contains(help.Files, path))
         return FILE_ATTRIBUTE_ARCHIVE;
-    if (Contains(g_fake.Directories, path))
+    if (Contains(help.Directories, path))
         return FILE_ATTRIBUTE_DIRECTORY;
     return INVALID_FILE_ATTRIBUTES;
 }
@@ -50,7 +55,7 @@ static DWORD WINAPI FakeSearchPath(LPCWSTR path, LPCWSTR file, LPCWSTR extension
 {
     if (path != nullptr || extension != nullptr || filePart != nullptr || wcscmp(file, L"hh.exe") != 0)
         return 0;
-    if (!g_fake.ViewerInstalled || size < 32768)
+    if (!help.ViewerInstalled || size < 32768)
         return 0;
     wcscpy(buffer, FAKE_VIEWER);
     return static_cast<DWORD>(wcslen(FAKE_VIEWER));
@@ -62,7 +67,7 @@ static BOOL WINAPI FakeCreateProcess(LPCWSTR application, LPWSTR commandLine,
                                      DWORD flags, LPVOID environment, LPCWSTR directory,
                                      LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
 {
-    FakeLaunch launch;
+    Launch launch;
     launch.Application = application ? application : L"(null)";
     launch.CommandLine = commandLine ? commandLine : L"(null)";
     launch.InheritHandles = inherit;
@@ -74,13 +79,13 @@ static BOOL WINAPI FakeCreateProcess(LPCWSTR application, LPWSTR commandLine,
     memset(&zero, 0, sizeof zero);
     zero.cb = startup->cb;
     launch.StartupZeroed = memcmp(&zero, startup, sizeof zero) == 0;
-    size_t n = g_fake.Launches.size() + 1;
+    size_t n = help.Launches.size() + 1;
     launch.Process = reinterpret_cast<HANDLE>(0x1000 * n + 1);
     launch.Thread = reinterpret_cast<HANDLE>(0x1000 * n + 2);
-    g_fake.Events.push_back(L"CreateProcess " + Hex(launch.Process));
-    if (g_fake.LaunchFails)
+    help.Events.push_back(L"CreateProcess " + Hex(launch.Process));
+    if (help.LaunchFails)
         return FALSE;
-    g_fake.Launches.push_back(launch);
+    help.Launches.push_back(launch);
     info->hProcess = launch.Process;
     info->hThread = launch.Thread;
     info->dwProcessId = FAKE_VIEWER_PID;
@@ -90,30 +95,30 @@ static BOOL WINAPI FakeCreateProcess(LPCWSTR application, LPWSTR commandLine,
 
 static BOOL WINAPI FakeCloseHandle(HANDLE handle)
 {
-    g_fake.Closed.push_back(handle);
-    g_fake.Events.push_back(L"CloseHandle " + Hex(handle));
+    help.Closed.push_back(handle);
+    help.Events.push_back(L"CloseHandle " + Hex(handle));
     return TRUE;
 }
 
 static BOOL WINAPI FakeTerminate(HANDLE process, UINT code)
 {
-    g_fake.Terminated.push_back(process);
-    g_fake.Events.push_back(L"Terminate " + Hex(process) + L" " + Num(code));
+    help.Terminated.push_back(process);
+    help.Events.push_back(L"Terminate " + Hex(process) + L" " + Num(code));
     return TRUE;
 }
 
 static DWORD WINAPI FakeIdle(HANDLE process, DWORD milliseconds)
 {
-    g_fake.Events.push_back(L"WaitForInputIdle " + Hex(process) + L" " + Num(milliseconds));
-    return g_fake.IdleResult;
+    help.Events.push_back(L"WaitForInputIdle " + Hex(process) + L" " + Num(milliseconds));
+    return help.IdleResult;
 }
 
-static const FakeWindow *FindWindowRecord(HWND window)
+static const Window *FindWindowRecord(HWND window)
 {
-    for (const FakeWindow &w : g_fake.TopWindows)
+    for (const Window &w : help.TopWindows)
         if (w.Handle == window)
             return &w;
-    for (const FakeWindow &w : g_fake.Children)
+    for (const Window &w : help.Children)
         if (w.Handle == window)
             return &w;
     return nullptr;
@@ -121,8 +126,8 @@ static const FakeWindow *FindWindowRecord(HWND window)
 
 static BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM param)
 {
-    g_fake.Events.push_back(L"EnumWindows");
-    for (const FakeWindow &w : g_fake.TopWindows)
+    help.Events.push_back(L"EnumWindows");
+    for (const Window &w : help.TopWindows)
         if (!callback(w.Handle, param))
             break;
     return TRUE;
@@ -130,10 +135,10 @@ static BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM param)
 
 static BOOL WINAPI FakeEnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param)
 {
-    int pass = ++g_fake.ChildEnumerations;
+    int pass = ++help.ChildEnumerations;
     if (parent != FAKE_MAIN)
         return TRUE;
-    for (const FakeWindow &w : g_fake.Children)
+    for (const Window &w : help.Children)
         if (pass >= w.FirstPass && !callback(w.Handle, param))
             break;
     return TRUE;
@@ -141,7 +146,7 @@ static BOOL WINAPI FakeEnumChildWindows(HWND parent, WNDENUMPROC callback, LPARA
 
 static DWORD WINAPI FakeThreadProcessId(HWND window, LPDWORD processId)
 {
-    const FakeWindow *w = FindWindowRecord(window);
+    const Window *w = FindWindowRecord(window);
     if (processId)
         *processId = w ? w->ProcessId : 0;
     return 0x99;
@@ -149,7 +154,7 @@ static DWORD WINAPI FakeThreadProcessId(HWND window, LPDWORD processId)
 
 static int WINAPI FakeClassName(HWND window, LPWSTR buffer, int size)
 {
-    const FakeWindow *w = FindWindowRecord(window);
+    const Window *w = FindWindowRecord(window);
     if (w == nullptr || size < 1024)
         return 0;
     wcscpy(buffer, w->Class.c_str());
@@ -158,7 +163,7 @@ static int WINAPI FakeClassName(HWND window, LPWSTR buffer, int size)
 
 static int WINAPI FakeControlId(HWND window)
 {
-    const FakeWindow *w = FindWindowRecord(window);
+    const Window *w = FindWindowRecord(window);
     return w ? w->ControlId : 0;
 }
 
@@ -175,7 +180,7 @@ static std::wstring MessageName(UINT message)
 
 static BOOL WINAPI FakePost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    g_fake.Events.push_back(L"Post " + Hex(window) + L" " + MessageName(message) + L" " +
+    help.Events.push_back(L"Post " + Hex(window) + L" " + MessageName(message) + L" " +
                             Num(wParam) + L" " + Num(static_cast<ULONG_PTR>(lParam)));
     return TRUE;
 }
@@ -187,17 +192,16 @@ static LRESULT WINAPI FakeSend(HWND window, UINT message, WPARAM wParam, LPARAM 
         event += L" [" + std::wstring(reinterpret_cast<const wchar_t *>(lParam)) + L"]";
     else
         event += L" " + Num(static_cast<ULONG_PTR>(lParam));
-    g_fake.Events.push_back(event);
+    help.Events.push_back(event);
     return 0;
 }
 
-static void WINAPI FakeSleep(DWORD milliseconds)
+void NoteHelpSleep(DWORD ms)
 {
-    g_fake.SleptMs += milliseconds;
-    g_fake.Events.push_back(L"Sleep " + Num(milliseconds));
+    help.Events.push_back(L"Sleep " + Num(ms));
 }
 
-static UINT WINAPI FakeWindowsDirectory(LPWSTR buffer, UINT size)
+static UINT WINAPI WindowsDirectory(LPWSTR buffer, UINT size)
 {
     std::wstring dir = FAKE_WINDOWS_DIR;
     if (size <= dir.size())
@@ -213,17 +217,19 @@ static HWND WINAPI FakeForeground(void)
 
 static int WINAPI FakeMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
-    g_fake.MessageBoxes++;
-    g_fake.MessageOwner = owner;
-    g_fake.MessageText = text;
-    g_fake.MessageCaption = caption;
-    g_fake.MessageType = type;
+    help.MessageBoxes++;
+    help.MessageOwner = owner;
+    help.MessageText = text;
+    help.MessageCaption = caption;
+    help.MessageType = type;
     return IDOK;
 }
 
-void InstallFakes(void)
+void InstallHelp(void)
 {
-    g_fake = FakeSystem();
+    help = Help();
+    // The viewer's handles are fakes: never hand them to the real system.
+    ViewerProcess = nullptr;
     g_sys.GetModuleFileNameW = FakeModuleName;
     g_sys.GetFileAttributesW = FakeAttributes;
     g_sys.SearchPathW = FakeSearchPath;
@@ -238,23 +244,24 @@ void InstallFakes(void)
     g_sys.GetDlgCtrlID = FakeControlId;
     g_sys.PostMessageW = FakePost;
     g_sys.SendMessageW = FakeSend;
-    g_sys.Sleep = FakeSleep;
-    g_sys.GetWindowsDirectoryW = FakeWindowsDirectory;
+    g_sys.GetWindowsDirectoryW = WindowsDirectory;
     g_sys.GetForegroundWindow = FakeForeground;
     g_sys.MessageBoxW = FakeMessageBox;
 }
 
 void AddViewerWindows(bool withTab, int comboPass, int buttonPass)
 {
-    g_fake.TopWindows.push_back({FAKE_MAIN, FAKE_VIEWER_PID, L"HH Parent", 0, 0});
-    g_fake.Children.push_back({reinterpret_cast<HWND>(0x101), FAKE_VIEWER_PID, L"HH Child", 0, 0});
+    help.TopWindows.push_back({FAKE_MAIN, FAKE_VIEWER_PID, L"HH Parent", 0, 0});
+    help.Children.push_back({reinterpret_cast<HWND>(0x101), FAKE_VIEWER_PID, L"HH Child", 0, 0});
     if (withTab)
-        g_fake.Children.push_back({FAKE_TAB, FAKE_VIEWER_PID, L"SysTabControl32", 0, 0});
+        help.Children.push_back({FAKE_TAB, FAKE_VIEWER_PID, L"SysTabControl32", 0, 0});
     if (comboPass >= 0)
-        g_fake.Children.push_back({FAKE_COMBO, FAKE_VIEWER_PID, L"ComboBox", 1001, comboPass});
+        help.Children.push_back({FAKE_COMBO, FAKE_VIEWER_PID, L"ComboBox", 1001, comboPass});
     if (buttonPass >= 0)
-        g_fake.Children.push_back({FAKE_BUTTON, FAKE_VIEWER_PID, L"Button", 1006, buttonPass});
+        help.Children.push_back({FAKE_BUTTON, FAKE_VIEWER_PID, L"Button", 1006, buttonPass});
 }
+
+}  // namespace fake
 
 std::wstring ViewerCommandLine(const std::wstring &file, const std::wstring &topic)
 {

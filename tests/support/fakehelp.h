@@ -1,4 +1,5 @@
-// fakehelp.h - a faked file system, viewer process and viewer windows for the help tests.
+// fakehelp.h - the help viewer of the fake world: the module name, files,
+// the viewer process and its windows, the message box.
 #pragma once
 
 #include "testsupport.h"
@@ -14,7 +15,9 @@
 #define FAKE_WINDOWS_DIR L"D:\\Win"
 #define FAKE_FOREGROUND reinterpret_cast<HWND>(0x777)
 
-struct FakeWindow {
+namespace fake {
+
+struct Window {
     HWND Handle;
     DWORD ProcessId;
     std::wstring Class;
@@ -22,7 +25,7 @@ struct FakeWindow {
     int FirstPass;    // child windows: visible from this enumeration on (0 = always)
 };
 
-struct FakeLaunch {
+struct Launch {
     std::wstring Application;
     std::wstring CommandLine;
     BOOL InheritHandles;
@@ -34,21 +37,20 @@ struct FakeLaunch {
     HANDLE Thread;
 };
 
-struct FakeSystem {
+struct Help {
     std::vector<std::wstring> Files;          // existing regular files
     std::vector<std::wstring> Directories;    // existing directories
     std::vector<std::wstring> Probed;         // GetFileAttributesW, in order
     bool ViewerInstalled = true;
     bool LaunchFails = false;
-    std::vector<FakeLaunch> Launches;
+    std::vector<Launch> Launches;
     DWORD IdleResult = 0;                     // WaitForInputIdle
-    std::vector<FakeWindow> TopWindows;
-    std::vector<FakeWindow> Children;         // of the main window
+    std::vector<Window> TopWindows;
+    std::vector<Window> Children;         // of the main window
     int ChildEnumerations = 0;
-    std::vector<std::wstring> Events;         // viewer calls, in order
+    std::vector<std::wstring> Events;         // viewer calls and sleeps, in order
     std::vector<HANDLE> Terminated;
     std::vector<HANDLE> Closed;
-    unsigned long SleptMs = 0;
     int MessageBoxes = 0;
     HWND MessageOwner = nullptr;
     std::wstring MessageText;
@@ -56,10 +58,12 @@ struct FakeSystem {
     UINT MessageType = 0xFFFFFFFF;
 };
 
-extern FakeSystem g_fake;
+extern Help help;
 
-// Resets g_fake and points the viewer's table entries at it.
-void InstallFakes(void);
+// Resets help and installs it.
+void InstallHelp(void);
+// Notes a sleep in the viewer's event log.
+void NoteHelpSleep(DWORD ms);
 
 // A viewer process 0x4242 with its main window, tab control and (unless
 // told otherwise) the search controls.
@@ -69,6 +73,8 @@ void InstallFakes(void);
 #define FAKE_COMBO reinterpret_cast<HWND>(0x120)
 #define FAKE_BUTTON reinterpret_cast<HWND>(0x130)
 void AddViewerWindows(bool withTab = true, int comboPass = 0, int buttonPass = 0);
+
+}  // namespace fake
 
 // The command line the plugin gives hh.exe for a file and page.
 std::wstring ViewerCommandLine(const std::wstring &file, const std::wstring &topic);

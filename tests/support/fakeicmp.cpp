@@ -1,10 +1,63 @@
 // fakeicmp.cpp - the fake ICMP helper: IcmpCreateFile, Icmp6CreateFile,
-// IcmpSendEcho, Icmp6SendEcho2 and IcmpCloseHandle.
+// IcmpSendEcho, Icmp6SendEcho2, IcmpCloseHandle, GetLastError,
+// GetIpErrorString, GetIpStatistics, rand_s for the request data, and the
+// look at ntdll for Wine.
 #include "fakeicmp.h"
+#include "fakeclock.h"
+#include "ping/sendecho.h"
 
 #include <string.h>
 
-FakeIcmp g_icmp;
+namespace fake {
+
+Icmp icmp;
+
+static Echo Reply(DWORD returned, DWORD error, ULONG status, ULONG roundTripTime, UCHAR ttl,
+                  bool corrupt)
+{
+    Echo echo;
+    echo.Returned = returned;
+    echo.Error = error;
+    echo.Status = status;
+    echo.RoundTrip = roundTripTime;
+    echo.Ttl = ttl;
+    echo.Corrupt = corrupt;
+    return echo;
+}
+
+Echo Good(ULONG roundTripTime, UCHAR ttl) { return Reply(1, 0, IP_SUCCESS, roundTripTime, ttl, false); }
+Echo Lost(DWORD error) { return Reply(0, error, 0, 0, 0, false); }
+Echo WithStatus(ULONG status, ULONG roundTripTime) { return Reply(1, 0, status, roundTripTime, 64, false); }
+Echo Corrupted(ULONG roundTripTime) { return Reply(1, 0, IP_SUCCESS, roundTripTime, 128, true); }
+
+template <typename T, typename F>
+static std::vector<T> EachCall(F field)
+{
+    std::vector<T> values;
+    for (const EchoCall &call : icmp.Calls)
+        values.push_back(field(call));
+    return values;
+}
+
+std::vector<DWORD> SentSizes()
+{
+    return EachCall<DWORD>([](const EchoCall &c) { return static_cast<DWORD>(c.Request.size()); });
+}
+
+std::vector<IP_OPTION_INFORMATION> SentOptions()
+{
+    return EachCall<IP_OPTION_INFORMATION>([](const EchoCall &c) { return c.Options; });
+}
+
+std::vector<DWORD> SentTimeouts()
+{
+    return EachCall<DWORD>([](const EchoCall &c) { return c.Timeout; });
+}
+
+std::vector<std::wstring> SentTo()
+{
+    return EachCall<std::wstring>([](const EchoCall &c) { return c.To; });
+}
 
 namespace {
 
@@ -21,14 +74,14 @@ std::wstring WideOf(const std::string &text)
     return std::wstring(text.begin(), text.end());
 }
 
-FakeEcho NextReply(void)
+Echo NextReply(void)
 {
-    if (g_icmp.OnSend)
-        g_icmp.OnSend();
-    if (g_icmp.Next < g_icmp.Script.size())
-        return g_icmp.Script[g_icmp.Next++];
-    g_icmp.Next++;
-    return g_icmp.After;
+    icmp.EchoStarts.push_back(clock.Now);
+    clock.Now += icmp.EchoMs * 1000ull;
+    if (icmp.Next < icmp.Script.size())
+        return icmp.Script[icmp.Next++];
+    icmp.Next++;
+    return icmp.After;
 }
 
 EchoCall Record(bool v6, const std::string &destination, HANDLE handle, LPVOID data, WORD size,
@@ -53,20 +106,20 @@ EchoCall Record(bool v6, const std::string &destination, HANDLE handle, LPVOID d
 
 HANDLE WINAPI FakeIcmpCreateFile(void)
 {
-    g_icmp.Opened4++;
-    return g_icmp.Fail4 ? INVALID_HANDLE_VALUE : g_icmp.Handle4;
+    icmp.Opened4++;
+    return icmp.Fail4 ? INVALID_HANDLE_VALUE : icmp.Handle4;
 }
 
 HANDLE WINAPI FakeIcmp6CreateFile(void)
 {
-    g_icmp.Opened6++;
-    return g_icmp.Fail6 ? INVALID_HANDLE_VALUE : g_icmp.Handle6;
+    icmp.Opened6++;
+    return icmp.Fail6 ? INVALID_HANDLE_VALUE : icmp.Handle6;
 }
 
 BOOL WINAPI FakeIcmpCloseHandle(HANDLE handle)
 {
-    EXPECT_TRUE(handle == g_icmp.Handle4 || handle == g_icmp.Handle6);
-    g_icmp.Closed++;
+    EXPECT_TRUE(handle == icmp.Handle4 || handle == icmp.Handle6);
+    icmp.Closed++;
     return TRUE;
 }
 
@@ -74,14 +127,14 @@ DWORD WINAPI FakeIcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID data, WO
                               PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
                               DWORD timeout)
 {
-    EXPECT_EQ(handle, g_icmp.Handle4);
+    EXPECT_EQ(handle, icmp.Handle4);
     const unsigned char *a = reinterpret_cast<const unsigned char *>(&destination);
     std::string to = std::to_string(a[0]) + "." + std::to_string(a[1]) + "." +
                      std::to_string(a[2]) + "." + std::to_string(a[3]);
-    g_icmp.Calls.push_back(Record(false, to, handle, data, size, options, replySize, timeout));
-    g_icmp.Calls.back().To = WideOf(to);
-    FakeEcho echo = NextReply();
-    g_icmp.LastError = echo.Error;
+    icmp.Calls.push_back(Record(false, to, handle, data, size, options, replySize, timeout));
+    icmp.Calls.back().To = WideOf(to);
+    Echo echo = NextReply();
+    icmp.LastError = echo.Error;
     if (echo.Returned == 0)
         return 0;
     EXPECT_GE(replySize, size + sizeof(ICMP_ECHO_REPLY) + 8);
@@ -103,6 +156,11 @@ DWORD WINAPI FakeIcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID data, WO
     memcpy(echoed, data, record.DataSize);
     if (echo.Corrupt && size > 0)
         echoed[size - 1] ^= 0x5A;
+    if (echo.DataElsewhere) {
+        static unsigned char elsewhere[64];
+        record.Data = elsewhere;
+        memcpy(reply, &record, sizeof record);
+    }
     return echo.Returned;
 }
 
@@ -111,7 +169,7 @@ DWORD WINAPI FakeIcmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC routine, PV
                                 LPVOID data, WORD size, PIP_OPTION_INFORMATION options,
                                 LPVOID reply, DWORD replySize, DWORD timeout)
 {
-    EXPECT_EQ(handle, g_icmp.Handle6);
+    EXPECT_EQ(handle, icmp.Handle6);
     EXPECT_EQ(event, nullptr);
     EXPECT_EQ(routine, nullptr);
     EXPECT_EQ(context, nullptr);
@@ -128,9 +186,9 @@ DWORD WINAPI FakeIcmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC routine, PV
     call.To = to;
     call.HadEvent = event != nullptr;
     call.Source = *source;
-    g_icmp.Calls.push_back(call);
-    FakeEcho echo = NextReply();
-    g_icmp.LastError = echo.Error;
+    icmp.Calls.push_back(call);
+    Echo echo = NextReply();
+    icmp.LastError = echo.Error;
     if (echo.Returned == 0)
         return 0;
     EXPECT_GE(replySize, size + ICMP6_REPLY_DATA_OFFSET + 8);
@@ -153,16 +211,84 @@ DWORD WINAPI FakeIcmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC routine, PV
     return echo.Returned;
 }
 
+DWORD WINAPI FakeGetLastError(void)
+{
+    return icmp.LastError;
+}
+
+HMODULE const FakeNtdll = reinterpret_cast<HMODULE>(static_cast<INT_PTR>(0x7700));
+
+HMODULE WINAPI FakeGetModuleHandleW(LPCWSTR name)
+{
+    if (icmp.NoNtdll || name == nullptr || _wcsicmp(name, L"ntdll.dll") != 0)
+        return nullptr;
+    return FakeNtdll;
+}
+
+INT_PTR WINAPI FakeWineGetVersion(void)
+{
+    return 0;
+}
+
+FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name)
+{
+    EXPECT_EQ(module, FakeNtdll);
+    if (icmp.Wine && strcmp(name, "wine_get_version") == 0)
+        return FakeWineGetVersion;
+    return nullptr;
+}
+
+DWORD WINAPI FakeGetIpErrorString(IP_STATUS code, PWSTR buffer, PDWORD size)
+{
+    if (icmp.Wine)
+        ADD_FAILURE() << "GetIpErrorString called under Wine, where it ends the process";
+    if (code != IP_REQ_TIMED_OUT)
+        return ERROR_NOT_FOUND;
+    EXPECT_GE(*size, 19u);
+    wcscpy(buffer, L"Request timed out.");
+    return NO_ERROR;
+}
+
+// The request data need not be unpredictable here, only quick to make.
+errno_t __cdecl FakeRandom(unsigned int *value)
+{
+    static unsigned int state = 2463534242u;
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    *value = state;
+    return 0;
+}
+
+ULONG WINAPI FakeGetIpStatistics(PMIB_IPSTATS stats)
+{
+    EXPECT_EQ(stats->dwDefaultTTL, 0u) << "the record is zeroed first";
+    if (icmp.StatisticsFail)
+        return ERROR_NOT_SUPPORTED;
+    stats->dwDefaultTTL = icmp.DefaultTtl;
+    return NO_ERROR;
+}
+
 }  // namespace
 
-void InstallFakeIcmp(void)
+void InstallIcmp(void)
 {
-    g_icmp = FakeIcmp();
-    g_icmp.Handle4 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4404));
-    g_icmp.Handle6 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x6606));
+    icmp = Icmp();
+    icmp.Handle4 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4404));
+    icmp.Handle6 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x6606));
     g_sys.IcmpCreateFile = FakeIcmpCreateFile;
     g_sys.Icmp6CreateFile = FakeIcmp6CreateFile;
     g_sys.IcmpSendEcho = FakeIcmpSendEcho;
     g_sys.Icmp6SendEcho2 = FakeIcmp6SendEcho2;
     g_sys.IcmpCloseHandle = FakeIcmpCloseHandle;
+    g_sys.GetLastError = FakeGetLastError;
+    g_sys.GetModuleHandleW = FakeGetModuleHandleW;
+    g_sys.GetProcAddress = FakeGetProcAddress;
+    g_sys.GetIpErrorString = FakeGetIpErrorString;
+    g_sys.GetIpStatistics = FakeGetIpStatistics;
+    g_sys.rand_s = FakeRandom;
+    // Each test looks at the system afresh.
+    IpErrorTextState = 0;
 }
+
+}  // namespace fake

@@ -1,5 +1,6 @@
-// fakeicmp.h - the fake ICMP helper of the fake world: scripted replies to
-// both families' echoes, every request recorded.
+// fakeicmp.h - the ICMP helper of the fake world: scripted replies to both
+// families' echoes, every request recorded; the error of the last call, the
+// error texts, the default TTL, and whether the system is Wine.
 #pragma once
 
 #include "testsupport.h"
@@ -8,8 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace fake {
+
 // One reply as the helper gives it.
-struct FakeEcho {
+struct Echo {
     DWORD Returned = 1;        // what the send function returns; 0: no reply
     DWORD Error = 0;           // the error GetLastError reports after the call
     ULONG Status = IP_SUCCESS;
@@ -18,7 +21,13 @@ struct FakeEcho {
     std::string From;          // empty: the destination answers
     bool Corrupt = false;      // one echoed byte differs
     bool ShortData = false;    // IPv4: fewer data bytes than sent
+    bool DataElsewhere = false; // IPv4: the record's data pointer leads outside the reply
 };
+// A good reply, no reply with the error, a failed status, data that differ.
+Echo Good(ULONG roundTripTime, UCHAR ttl = 128);
+Echo Lost(DWORD error);
+Echo WithStatus(ULONG status, ULONG roundTripTime = 0);
+Echo Corrupted(ULONG roundTripTime);
 
 // One echo request as the helper saw it.
 struct EchoCall {
@@ -34,21 +43,35 @@ struct EchoCall {
     bool HadEvent;
 };
 
-struct FakeIcmp {
-    std::vector<FakeEcho> Script;  // the replies, in order
+struct Icmp {
+    std::vector<Echo> Script;      // the replies, in order
     size_t Next = 0;               // the next reply of the script
-    FakeEcho After;                // every reply after the script
+    Echo After = Good(0);          // every reply after the script
     std::vector<EchoCall> Calls;
     HANDLE Handle4;                // what IcmpCreateFile returns
     HANDLE Handle6;                // what Icmp6CreateFile returns
     bool Fail4 = false;            // IcmpCreateFile returns INVALID_HANDLE_VALUE
     bool Fail6 = false;
     int Opened4 = 0, Opened6 = 0, Closed = 0;
-    DWORD LastError = 0;           // the last reply's Error
-    void (*OnSend)(void) = nullptr; // called as each echo call begins (a clock to move)
+    DWORD LastError = 0;           // what GetLastError reports
+    // Each echo call takes EchoMs of the clock; the clock as each began.
+    DWORD EchoMs = 0;
+    std::vector<ULONGLONG> EchoStarts;
+    DWORD DefaultTtl = 128;        // what GetIpStatistics reports
+    bool StatisticsFail = false;   // GetIpStatistics fails
+    // The system: Wine (ntdll exports wine_get_version), or ntdll not found.
+    bool Wine = false;
+    bool NoNtdll = false;
 };
-extern FakeIcmp g_icmp;
+extern Icmp icmp;
 
-// Resets g_icmp (the handles distinct per family) and installs the helper's
-// create, send and close functions into the system-call table.
-void InstallFakeIcmp(void);
+// The echo requests as sent.
+std::vector<DWORD> SentSizes();
+std::vector<IP_OPTION_INFORMATION> SentOptions();
+std::vector<DWORD> SentTimeouts();
+std::vector<std::wstring> SentTo();
+
+// Resets icmp (the handles distinct per family) and installs the helper.
+void InstallIcmp(void);
+
+}  // namespace fake

@@ -1,21 +1,12 @@
-// fakenet.cpp - the fake resolver, DNS client, network configuration and ICMP helper.
+// fakenet.cpp - WSAStartup, the fake resolver, DNS client and network configuration.
 #include "fakenet.h"
 
 #include <algorithm>
 #include <string.h>
 
-std::vector<FakeHost> g_fakeHosts;
-std::vector<AddrInfoCall> g_addrInfoCalls;
-int g_addrInfoLive;
-std::vector<FakeRecord> g_fakeRecords;
-DNS_STATUS g_fakeDnsStatus;
-std::vector<DnsCall> g_dnsCalls;
-int g_dnsFreeCount;
-int g_dnsBadFreeType;
-std::vector<std::string> g_fakeDnsServers;
-std::vector<FakeAdapter> g_fakeAdapters;
-bool g_fakeConfigEmpty;
-bool g_fakeConfigSecondFails;
+namespace fake {
+
+Net net;
 
 namespace {
 
@@ -41,20 +32,50 @@ void ParseV6(const std::string &text, IN6_ADDR *address)
 
 // --- resolver ---------------------------------------------------------------
 
+// The lists the fake built (the others come from the real resolver).
+std::vector<ADDRINFOW *> fakeLists;
+
+bool IsRealList(ADDRINFOW *list)
+{
+    auto found = std::find(fakeLists.begin(), fakeLists.end(), list);
+    if (found == fakeLists.end())
+        return true;
+    fakeLists.erase(found);
+    return false;
+}
+
+// Numeric addresses and localhost resolve for real; any other name is
+// unknown, so no test asks a name server.
+INT RealNumeric(PCWSTR name, const ADDRINFOW *hints, PADDRINFOW *result)
+{
+    if (name == nullptr)
+        return WSAHOST_NOT_FOUND;
+    ADDRINFOW numeric;
+    memset(&numeric, 0, sizeof numeric);
+    if (hints != nullptr)
+        numeric = *hints;
+    if (_wcsicmp(name, L"localhost") != 0)
+        numeric.ai_flags |= AI_NUMERICHOST;
+    INT rc = g_sysDefault.GetAddrInfoW(name, nullptr, &numeric, result);
+    if (rc == 0)
+        net.AddrInfoLive++;
+    return rc;
+}
+
 INT WSAAPI FakeGetAddrInfoW(PCWSTR name, PCWSTR service, const ADDRINFOW *hints,
                             PADDRINFOW *result)
 {
     EXPECT_EQ(service, nullptr);
     EXPECT_NE(hints, nullptr);
     int family = hints ? hints->ai_family : 0;
-    g_addrInfoCalls.push_back({name ? name : L"(null)", family, hints ? hints->ai_flags : -1});
+    net.AddrInfoCalls.push_back({name ? name : L"(null)", family, hints ? hints->ai_flags : -1});
     if (hints) {
         EXPECT_EQ(hints->ai_socktype, 0);
         EXPECT_EQ(hints->ai_protocol, 0);
     }
     ADDRINFOW *head = nullptr;
     ADDRINFOW **tail = &head;
-    for (const FakeHost &host : g_fakeHosts) {
+    for (const Host &host : net.Hosts) {
         if (name == nullptr || _wcsicmp(host.Name.c_str(), name) != 0)
             continue;
         if (!host.AnyFamily && host.Family != family)
@@ -91,15 +112,20 @@ INT WSAAPI FakeGetAddrInfoW(PCWSTR name, PCWSTR service, const ADDRINFOW *hints,
         tail = &entry->ai_next;
     }
     if (head == nullptr)
-        return WSAHOST_NOT_FOUND;
-    g_addrInfoLive++;
+        return net.Numeric ? RealNumeric(name, hints, result) : WSAHOST_NOT_FOUND;
+    net.AddrInfoLive++;
+    fakeLists.push_back(head);
     *result = head;
     return 0;
 }
 
 VOID WSAAPI FakeFreeAddrInfoW(PADDRINFOW list)
 {
-    g_addrInfoLive--;
+    net.AddrInfoLive--;
+    if (list != nullptr && IsRealList(list)) {
+        g_sysDefault.FreeAddrInfoW(list);
+        return;
+    }
     while (list) {
         ADDRINFOW *next = list->ai_next;
         delete reinterpret_cast<SOCKADDR_IN6 *>(list->ai_addr);
@@ -109,29 +135,48 @@ VOID WSAAPI FakeFreeAddrInfoW(PADDRINFOW list)
     }
 }
 
+int WSAAPI FakeWSAStartup(WORD version, LPWSADATA data)
+{
+    net.WinsockVersion = version;
+    if (net.WinsockFails)
+        return WSASYSNOTREADY;
+    return g_sysDefault.WSAStartup(version, data);
+}
+
 // --- DNS ----------------------------------------------------------------------
+
+INT WSAAPI FakeGetNameInfoW(const SOCKADDR *, socklen_t length, PWCHAR node, DWORD nodeSize,
+                             PWCHAR, DWORD, INT flags)
+{
+    EXPECT_EQ(length, 28);
+    EXPECT_EQ(flags, 0);
+    if (net.ReverseName.empty())
+        return WSAHOST_NOT_FOUND;
+    lstrcpynW(node, net.ReverseName.c_str(), static_cast<int>(nodeSize));
+    return 0;
+}
 
 DNS_STATUS WINAPI FakeDnsQuery(PCWSTR name, WORD type, DWORD options, PIP4_ARRAY servers,
                                PDNS_RECORD *results, PVOID *reserved)
 {
-    g_dnsCalls.push_back({name ? name : L"(null)", type, options});
+    net.DnsCalls.push_back({name ? name : L"(null)", type, options});
     EXPECT_EQ(servers, nullptr);
     EXPECT_EQ(reserved, nullptr);
-    if (g_fakeDnsStatus != 0)
-        return g_fakeDnsStatus;
-    if (g_fakeRecords.empty()) {
+    if (net.DnsStatus != 0)
+        return net.DnsStatus;
+    if (net.Records.empty()) {
         *results = nullptr;
         return DNS_INFO_NO_RECORDS;
     }
-    DNS_RECORDW *records = new DNS_RECORDW[g_fakeRecords.size()]();
-    for (size_t i = 0; i < g_fakeRecords.size(); i++) {
-        records[i].wType = g_fakeRecords[i].Type;
-        if (g_fakeRecords[i].Type == DNS_TYPE_AAAA)
-            ParseV6(g_fakeRecords[i].Address,
+    DNS_RECORDW *records = new DNS_RECORDW[net.Records.size()]();
+    for (size_t i = 0; i < net.Records.size(); i++) {
+        records[i].wType = net.Records[i].Type;
+        if (net.Records[i].Type == DNS_TYPE_AAAA)
+            ParseV6(net.Records[i].Address,
                     reinterpret_cast<IN6_ADDR *>(&records[i].Data.AAAA.Ip6Address));
         else
-            ParseV4(g_fakeRecords[i].Address, reinterpret_cast<IN_ADDR *>(&records[i].Data.A));
-        records[i].pNext = i + 1 < g_fakeRecords.size() ? &records[i + 1] : nullptr;
+            ParseV4(net.Records[i].Address, reinterpret_cast<IN_ADDR *>(&records[i].Data.A));
+        records[i].pNext = i + 1 < net.Records.size() ? &records[i + 1] : nullptr;
     }
     *results = records;
     return 0;
@@ -139,9 +184,9 @@ DNS_STATUS WINAPI FakeDnsQuery(PCWSTR name, WORD type, DWORD options, PIP4_ARRAY
 
 VOID WINAPI FakeDnsFree(PVOID data, DNS_FREE_TYPE type)
 {
-    g_dnsFreeCount++;
+    net.DnsFrees++;
     if (type != DnsFreeRecordList)
-        g_dnsBadFreeType++;
+        net.DnsBadFreeType++;
     delete[] static_cast<DNS_RECORDW *>(data);
 }
 
@@ -176,47 +221,47 @@ size_t ChainExtra(const std::vector<std::string> &texts)
 
 DWORD WINAPI FakeGetNetworkParams(PFIXED_INFO info, PULONG size)
 {
-    if (g_fakeConfigEmpty) {
+    if (net.ConfigEmpty) {
         *size = 0;
         return ERROR_NO_DATA;
     }
     ULONG needed = static_cast<ULONG>(sizeof(FIXED_INFO) +
-                                      ChainExtra(g_fakeDnsServers) * sizeof(IP_ADDR_STRING));
+                                      ChainExtra(net.DnsServers) * sizeof(IP_ADDR_STRING));
     if (info == nullptr || *size < needed) {
         *size = needed;
         return ERROR_BUFFER_OVERFLOW;
     }
-    if (g_fakeConfigSecondFails)
+    if (net.ConfigSecondFails)
         return ERROR_BUFFER_OVERFLOW;
     memset(info, 0, needed);
     IP_ADDR_STRING *spare = reinterpret_cast<IP_ADDR_STRING *>(info + 1);
-    FillChain(&info->DnsServerList, g_fakeDnsServers, &spare);
+    FillChain(&info->DnsServerList, net.DnsServers, &spare);
     return NO_ERROR;
 }
 
 DWORD WINAPI FakeGetAdaptersInfo(PIP_ADAPTER_INFO list, PULONG size)
 {
-    if (g_fakeConfigEmpty || g_fakeAdapters.empty()) {
+    if (net.ConfigEmpty || net.Adapters.empty()) {
         *size = 0;
         return ERROR_NO_DATA;
     }
     size_t extra = 0;
-    for (const FakeAdapter &a : g_fakeAdapters)
+    for (const Adapter &a : net.Adapters)
         extra += ChainExtra(a.Dhcp) + ChainExtra(a.Gateways);
-    ULONG needed = static_cast<ULONG>(g_fakeAdapters.size() * sizeof(IP_ADAPTER_INFO) +
+    ULONG needed = static_cast<ULONG>(net.Adapters.size() * sizeof(IP_ADAPTER_INFO) +
                                       extra * sizeof(IP_ADDR_STRING));
     if (list == nullptr || *size < needed) {
         *size = needed;
         return ERROR_BUFFER_OVERFLOW;
     }
-    if (g_fakeConfigSecondFails)
+    if (net.ConfigSecondFails)
         return ERROR_BUFFER_OVERFLOW;
     memset(list, 0, needed);
-    IP_ADDR_STRING *spare = reinterpret_cast<IP_ADDR_STRING *>(list + g_fakeAdapters.size());
-    for (size_t i = 0; i < g_fakeAdapters.size(); i++) {
-        const FakeAdapter &a = g_fakeAdapters[i];
+    IP_ADDR_STRING *spare = reinterpret_cast<IP_ADDR_STRING *>(list + net.Adapters.size());
+    for (size_t i = 0; i < net.Adapters.size(); i++) {
+        const Adapter &a = net.Adapters[i];
         IP_ADAPTER_INFO *info = &list[i];
-        info->Next = i + 1 < g_fakeAdapters.size() ? &list[i + 1] : nullptr;
+        info->Next = i + 1 < net.Adapters.size() ? &list[i + 1] : nullptr;
         info->DhcpEnabled = a.DhcpEnabled;
         FillChain(&info->DhcpServer, a.Dhcp, &spare);
         info->HaveWins = a.HaveWins;
@@ -229,41 +274,29 @@ DWORD WINAPI FakeGetAdaptersInfo(PIP_ADAPTER_INFO list, PULONG size)
 
 }  // namespace
 
-void InstallFakeNet(void)
+void InstallNet(void)
 {
-    g_fakeHosts.clear();
-    g_addrInfoCalls.clear();
-    g_addrInfoLive = 0;
-    g_fakeRecords.clear();
-    g_fakeDnsStatus = 0;
-    g_dnsCalls.clear();
-    g_dnsFreeCount = 0;
-    g_dnsBadFreeType = 0;
-    g_fakeDnsServers.clear();
-    g_fakeAdapters.clear();
-    g_fakeConfigEmpty = false;
-    g_fakeConfigSecondFails = false;
-
+    net = Net();
     g_sys.GetAddrInfoW = FakeGetAddrInfoW;
     g_sys.FreeAddrInfoW = FakeFreeAddrInfoW;
     g_sys.DnsQuery_W = FakeDnsQuery;
     g_sys.DnsFree = FakeDnsFree;
     g_sys.GetNetworkParams = FakeGetNetworkParams;
     g_sys.GetAdaptersInfo = FakeGetAdaptersInfo;
-    InstallFakeIcmp();
+    g_sys.GetNameInfoW = FakeGetNameInfoW;
+    g_sys.WSAStartup = FakeWSAStartup;
 }
 
-void InstallTypicalNetwork(void)
+void TypicalNetwork(void)
 {
-    InstallFakeNet();
-    g_fakeHosts = {
+    net.Hosts = {
         {L"dual", AF_INET, "10.8.0.2", L"dual.canon"},
         {L"dual", AF_INET6, "fd00::82", L"dual.canon"},
         {L"v4only", AF_INET, "10.1.1.1", L""},
     };
-    g_fakeRecords = {{DNS_TYPE_A, "10.9.9.9"}, {DNS_TYPE_AAAA, "fd00::a"}};
-    g_fakeDnsServers = {"10.0.0.1", "10.0.0.2"};
-    FakeAdapter dhcp, router;
+    net.Records = {{DNS_TYPE_A, "10.9.9.9"}, {DNS_TYPE_AAAA, "fd00::a"}};
+    net.DnsServers = {"10.0.0.1", "10.0.0.2"};
+    Adapter dhcp, router;
     dhcp.DhcpEnabled = 1;
     dhcp.Dhcp = {"10.1.0.1"};
     dhcp.HaveWins = 1;
@@ -271,8 +304,10 @@ void InstallTypicalNetwork(void)
     dhcp.SecondaryWins = "10.2.0.2";
     dhcp.Gateways = {"0.0.0.0"};
     router.Gateways = {"192.168.1.1"};
-    g_fakeAdapters = {dhcp, router};
+    net.Adapters = {dhcp, router};
 }
+
+}  // namespace fake
 
 std::string AddressText(const SOCKADDR *address)
 {
@@ -284,7 +319,7 @@ std::string AddressText(const SOCKADDR *address)
                   128);
     else
         return "(family " + std::to_string(address->sa_family) + ")";
-    return Ascii(text);
+    return fake::Ascii(text);
 }
 
 std::string IPv4Text(DWORD address)
@@ -293,7 +328,7 @@ std::string IPv4Text(DWORD address)
     in.s_addr = address;
     wchar_t text[32] = {0};
     InetNtopW(AF_INET, &in, text, 32);
-    return Ascii(text);
+    return fake::Ascii(text);
 }
 
 ::testing::AssertionResult IsErrorMessage(const std::wstring &message)

@@ -1,15 +1,16 @@
-// fakenet.h - a fake resolver, DNS client, network configuration and ICMP
-// helper, installed into the system-call table for the resolve tests.
+// fakenet.h - Windows Sockets, the resolver, DNS client and network
+// configuration of the fake world: WSAStartup, GetAddrInfoW/FreeAddrInfoW, GetNameInfoW, DnsQuery_W/DnsFree,
+// GetNetworkParams and GetAdaptersInfo.
 #pragma once
 
 #include "testsupport.h"
-#include "fakeicmp.h"
 
 #include <string>
 #include <vector>
 
-// --- resolver (GetAddrInfoW / FreeAddrInfoW) --------------------------------
-struct FakeHost {
+namespace fake {
+
+struct Host {
     std::wstring Name;       // matched without regard to case
     int Family;              // 2 or 23
     std::string Address;     // text form
@@ -23,12 +24,7 @@ struct AddrInfoCall {
     int Family;
     int Flags;
 };
-extern std::vector<FakeHost> g_fakeHosts;
-extern std::vector<AddrInfoCall> g_addrInfoCalls;
-extern int g_addrInfoLive;  // lists handed out and not yet freed
-
-// --- DNS client (DnsQuery_W / DnsFree) --------------------------------------
-struct FakeRecord {
+struct Record {
     WORD Type;
     std::string Address;  // IPv6 text for AAAA, IPv4 text for A
 };
@@ -37,14 +33,7 @@ struct DnsCall {
     WORD Type;
     DWORD Options;
 };
-extern std::vector<FakeRecord> g_fakeRecords;  // answer to every query
-extern DNS_STATUS g_fakeDnsStatus;
-extern std::vector<DnsCall> g_dnsCalls;
-extern int g_dnsFreeCount;
-extern int g_dnsBadFreeType;
-
-// --- network configuration (GetNetworkParams / GetAdaptersInfo) -------------
-struct FakeAdapter {
+struct Adapter {
     UINT DhcpEnabled = 0;
     std::vector<std::string> Dhcp;  // chained; only the first counts
     UINT HaveWins = 0;
@@ -52,21 +41,42 @@ struct FakeAdapter {
     std::string SecondaryWins;
     std::vector<std::string> Gateways;
 };
-extern std::vector<std::string> g_fakeDnsServers;
-extern std::vector<FakeAdapter> g_fakeAdapters;
-extern bool g_fakeConfigEmpty;        // the size query reports 0
-extern bool g_fakeConfigSecondFails;  // the data query fails
 
-// --- ICMP helper: the world's one fake (fakeicmp.h), g_icmp ---------------------
+struct Net {
+    // Windows Sockets: the version WSAStartup was asked for; it fails when
+    // WinsockFails, else starts for real.
+    WORD WinsockVersion = 0;
+    bool WinsockFails = false;
+    // Resolver: the hosts listed; with Numeric, any other numeric address
+    // and localhost resolve for real (never a name server).
+    std::vector<Host> Hosts;
+    bool Numeric = true;
+    std::vector<AddrInfoCall> AddrInfoCalls;
+    int AddrInfoLive = 0;           // lists handed out and not yet freed
+    std::wstring ReverseName;       // GetNameInfoW's answer; empty: none
+    // DNS client: the answer to every query.
+    std::vector<Record> Records;
+    DNS_STATUS DnsStatus = 0;
+    std::vector<DnsCall> DnsCalls;
+    int DnsFrees = 0;
+    int DnsBadFreeType = 0;
+    // Network configuration.
+    std::vector<std::string> DnsServers;
+    std::vector<Adapter> Adapters;
+    bool ConfigEmpty = false;       // the size query reports 0
+    bool ConfigSecondFails = false; // the data query fails
+};
+extern Net net;
 
-// Installs every fake above with empty data (nothing resolves, no servers,
-// no DNS answer, echoes succeed).
-void InstallFakeNet(void);
-// InstallFakeNet with a typical machine: "dual" (both families, canonical
-// name "dual.canon") and "v4only" resolve; DNS answers an A and an AAAA
-// record; two DNS servers; an adapter with DHCP, two WINS servers and an
-// empty gateway, and a second adapter with the gateway.
-void InstallTypicalNetwork(void);
+// Resets net (no host listed, no servers, no DNS answer) and installs it.
+void InstallNet(void);
+// A typical machine: "dual" (both families, canonical name "dual.canon")
+// and "v4only" resolve; DNS answers an A and an AAAA record; two DNS
+// servers; an adapter with DHCP, two WINS servers and an empty gateway, and
+// a second adapter with the gateway.
+void TypicalNetwork(void);
+
+}  // namespace fake
 
 // Text forms of addresses for comparisons.
 std::string AddressText(const SOCKADDR *address);

@@ -90,7 +90,7 @@ R FailResult(int id)
     const SysFault &fault = SysFaultOf(id);
     SetLastError(fault.Error);
     // The fake ICMP helper's GetLastError answers from here.
-    g_icmp.LastError = fault.Error;
+    fake::icmp.LastError = fault.Error;
     if constexpr (std::is_void_v<R>)
         return;
     else if constexpr (std::is_pointer_v<R> && std::is_function_v<std::remove_pointer_t<R>>)

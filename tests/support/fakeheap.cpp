@@ -1,9 +1,15 @@
-// guardpages.cpp - blocks and buffers that end at a no-access page.
-#include "guardpages.h"
+// fakeheap.cpp - malloc and free of the fake world, and blocks and buffers
+// that end at a no-access page.
+#include "fakeheap.h"
 #include "sys/syscalls.h"
 
 #include <string.h>
 #include <unordered_map>
+#include <unordered_set>
+
+namespace fake {
+
+Heap heap;
 
 namespace {
 
@@ -25,6 +31,7 @@ std::unordered_map<void *, Block> &Blocks()
 }
 
 std::string faults;
+std::unordered_set<void *> plainBlocks;
 
 size_t RoundUp(size_t value, size_t unit)
 {
@@ -82,30 +89,57 @@ void __cdecl GuardedFree(void *block)
     Blocks().erase(found);
 }
 
+void *__cdecl FakeMalloc(size_t size)
+{
+    heap.Mallocs++;
+    if (heap.Mallocs == heap.FailMallocAt || (heap.FailSize != 0 && size == heap.FailSize))
+        return nullptr;
+    if (heap.Guarded)
+        return GuardedMalloc(size);
+    void *block = g_sysDefault.malloc(size);
+    if (block != nullptr)
+        plainBlocks.insert(block);
+    return block;
+}
+
+void __cdecl FakeFree(void *block)
+{
+    if (heap.Guarded || Blocks().count(block) != 0) {
+        GuardedFree(block);
+        return;
+    }
+    plainBlocks.erase(block);
+    g_sysDefault.free(block);
+}
+
 }  // namespace
 
-void InstallGuardedHeap(void)
+void InstallHeap(void)
 {
-    g_sys.malloc = GuardedMalloc;
-    g_sys.free = GuardedFree;
+    heap = Heap();
+    plainBlocks.clear();
+    g_sys.malloc = FakeMalloc;
+    g_sys.free = FakeFree;
 }
 
-long GuardedBlocksLive(void)
+long LiveBlocks(void)
 {
-    return static_cast<long>(Blocks().size());
+    return static_cast<long>(heap.Guarded ? Blocks().size() : plainBlocks.size());
 }
 
-std::string TakeGuardedHeapFaults(void)
+std::string TakeHeapFaults(void)
 {
     std::string taken;
     taken.swap(faults);
     return taken;
 }
 
+}  // namespace fake
+
 GuardedText::GuardedText(size_t chars) : base_(nullptr), text_(nullptr), chars_(chars)
 {
     size_t bytes = chars * sizeof(wchar_t);
-    char *end = ReserveBefore(bytes, bytes % Page == 0, &base_);
+    char *end = fake::ReserveBefore(bytes, bytes % fake::Page == 0, &base_);
     if (end != nullptr)
         text_ = reinterpret_cast<wchar_t *>(end - bytes);
 }

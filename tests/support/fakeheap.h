@@ -1,8 +1,9 @@
-// guardpages.h - memory that faults at the first access outside it, for the
-// fuzzing of the plugin's entries.
+// fakeheap.h - the heap of the fake world: malloc and free, every block
+// counted, a chosen allocation failing; and memory that faults at the first
+// access outside it, for the fuzzing of the plugin's entries.
 //
-// Every block ends where a no-access page begins, so a write (or read) one
-// byte past its end faults at once.  The few bytes that alignment leaves
+// A guarded block ends where a no-access page begins, so a write (or read)
+// one byte past its end faults at once.  The few bytes that alignment leaves
 // between the block and the page are filled with a pattern that is checked
 // when the block is freed.
 #pragma once
@@ -10,13 +11,25 @@
 #include <stddef.h>
 #include <string>
 
-// malloc/free of the system-call table served from guard pages.
-void InstallGuardedHeap(void);
+namespace fake {
+
+struct Heap {
+    int Mallocs = 0;            // malloc calls
+    int FailMallocAt = 0;       // this call (1-based) returns null; 0: none
+    size_t FailSize = 0;        // every request of this size fails; 0: none
+    bool Guarded = false;       // blocks served from guard pages
+};
+extern Heap heap;
+
+// Resets heap and installs malloc and free.
+void InstallHeap(void);
 // Blocks handed out and not yet freed.
-long GuardedBlocksLive(void);
-// Faults seen by free (a pointer it never gave out, a damaged tail); empty
-// while none.  Clears the record.
-std::string TakeGuardedHeapFaults(void);
+long LiveBlocks(void);
+// Faults seen by free of a guarded heap (a pointer it never gave out, a
+// damaged tail); empty while none.  Clears the record.
+std::string TakeHeapFaults(void);
+
+}  // namespace fake
 
 // A text buffer of `chars` wide characters whose last character lies right
 // before a no-access page.  When the size is a whole number of pages, the

@@ -1,0 +1,49 @@
+// fakeclock.h - the clock of the fake world: the tick count, the performance
+// counter, Sleep and the timer resolution.
+#pragma once
+
+#include "testsupport.h"
+
+#include <vector>
+
+namespace fake {
+
+// One clock, in microseconds, behind the tick count (its milliseconds, low 32
+// bits) and the performance counter (CounterFrequency counts a second).  A
+// Sleep advances it by the time asked plus SleepLateUs, a Sleep(0) by
+// YieldUs, and then calls each of OnSleep.
+struct Clock {
+    ULONGLONG Now = 100000000;
+    LONGLONG CounterFrequency = 10000000;
+    int SleepLateUs = 0;         // negative: sleeps end early
+    DWORD YieldUs = 50;
+    bool RealSleep = false;      // also sleep for real (tests with threads)
+    // A clock that does not simply follow the sleeps: it stands still after
+    // the first FollowsSleeps of them, and the JumpAt-th (1-based) moves it
+    // by JumpUs besides.
+    size_t FollowsSleeps = SIZE_MAX;
+    size_t JumpAt = 0;
+    LONGLONG JumpUs = 0;
+    std::vector<DWORD> Sleeps;
+    ULONGLONG SleptMs = 0;
+    std::vector<void (*)(DWORD ms)> OnSleep;
+    // Timer resolution: timeBeginPeriod(1) is refused when RefuseFineTimer;
+    // the periods granted and not yet ended, every call of either kind, and
+    // the sleeps (Sleep(0) aside) taken while no period was in force.
+    bool RefuseFineTimer = false;
+    int FinePeriods = 0;
+    int PeriodBegins = 0;
+    int PeriodEnds = 0;
+    size_t CoarseSleeps = 0;
+
+    // The clock as the tick count shows it, and the counter's reading.
+    DWORD Ms() const { return static_cast<DWORD>(Now / 1000); }
+    LONGLONG Counter() const;
+    // Puts the tick count at ms.
+    void SetMs(DWORD ms) { Now = ms * 1000ull; }
+};
+extern Clock clock;
+
+void InstallClock(void);
+
+}  // namespace fake

@@ -1,0 +1,70 @@
+// fakeregistry.cpp - RegOpenKeyExW, RegQueryValueExW and RegCloseKey of the
+// fake world: Wine's own unless a test holds a value or keys.
+#include "fakeregistry.h"
+
+#include <string.h>
+
+namespace fake {
+
+Registry registry;
+
+namespace {
+
+HKEY const OwnKey = reinterpret_cast<HKEY>(static_cast<INT_PTR>(0x5EC0));
+
+LSTATUS WINAPI FakeOpen(HKEY root, LPCWSTR name, DWORD options, REGSAM access, PHKEY key)
+{
+    if (!registry.OwnKeys)
+        return g_sysDefault.RegOpenKeyExW(root, name, options, access, key);
+    if (name != nullptr && registry.Missing == name)
+        return ERROR_FILE_NOT_FOUND;
+    EXPECT_EQ(access, static_cast<REGSAM>(KEY_READ));
+    registry.Opened++;
+    *key = OwnKey;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI FakeQuery(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD size)
+{
+    if (!registry.Holding)
+        return g_sysDefault.RegQueryValueExW(key, name, reserved, type, data, size);
+    if (registry.Status != ERROR_SUCCESS)
+        return registry.Status;
+    *type = registry.Type;
+    if (registry.Data.size() > *size) {
+        *size = static_cast<DWORD>(registry.Data.size());
+        return ERROR_MORE_DATA;
+    }
+    memcpy(data, registry.Data.data(), registry.Data.size());
+    *size = static_cast<DWORD>(registry.Data.size());
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI FakeClose(HKEY key)
+{
+    if (key != OwnKey)
+        return g_sysDefault.RegCloseKey(key);
+    registry.Closed++;
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+void InstallRegistry(void)
+{
+    registry = Registry();
+    g_sys.RegOpenKeyExW = FakeOpen;
+    g_sys.RegQueryValueExW = FakeQuery;
+    g_sys.RegCloseKey = FakeClose;
+}
+
+void HoldText(const wchar_t *text, size_t chars, size_t extraBytes)
+{
+    registry.Holding = true;
+    registry.Type = REG_SZ;
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(text);
+    registry.Data.assign(bytes, bytes + chars * sizeof(wchar_t) + extraBytes);
+}
+
+}  // namespace fake
