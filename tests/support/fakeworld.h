@@ -29,8 +29,9 @@ void FailEntry(SysId id);
 
 // The fixture of every unit test: on SysTest's reset of the table and the
 // stand-in host, the fake world installed, the settings keys cleared, the
-// list output and the interrupt flags reset; ConsoleOut is the fake console; OsVersion restored
-// after.  (Tests of the table itself use SysTest alone.)
+// list output and the interrupt flags reset; ConsoleOut is the fake console,
+// and OsVersion and the MIDI handle are restored after.  (Tests of the table
+// itself use SysTest alone.)
 class FakeWorldTest : public SysTest {
 protected:
     void SetUp() override;

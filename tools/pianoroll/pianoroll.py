@@ -49,9 +49,9 @@ def read_midi(path):
     raw = []  # (tick, order, kind, payload)
     order = 0
     while pos + 8 <= len(data):
-        length = int.from_bytes(data[pos + 4:pos + 8], "big")
+        kind, length = data[pos:pos + 4], int.from_bytes(data[pos + 4:pos + 8], "big")
         chunk, pos = data[pos + 8:pos + 8 + length], pos + 8 + length
-        if data[pos - 8 - length:pos - 4 - length] != b"MTrk":
+        if kind != b"MTrk":
             continue
         tick, i, running = 0, 0, 0
         while i < len(chunk):
