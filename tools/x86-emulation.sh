@@ -45,7 +45,7 @@ EOF
                  -o "Dir::State::Lists=$work/lists" -o APT::Architectures=amd64
                  -o APT::Sandbox::User=root)
     apt-get "${apt_private[@]}" update -qq
-    (cd "$work" && apt-get "${apt_private[@]}" download -qq qemu-user 2>/dev/null)
+    (cd "$work" && apt-get "${apt_private[@]}" download -qq qemu-user)
     dpkg-deb -x "$work"/qemu-user_*.deb "$work/root"
     install -D -m 755 "$work/root/usr/bin/qemu-i386" "$qemu"
 fi
