@@ -260,24 +260,37 @@ TEST(Shell, CallsTheEntriesAsTheCommandProcessorDoes)
     EXPECT_BYTES("", r.err);
 }
 
+// The code this system raises for the fake plugin's write to `address`, as
+// faultcode.exe reports it: an access violation where the fault says it was
+// a page fault; some emulators of 32-bit machines cannot say.
+static std::string FaultCode(const wchar_t *address)
+{
+    ShellResult probe = RunShellAt(BinDirectory() + L"faultcode.exe", {address});
+    EXPECT_EQ(probe.exitCode, 0u) << "faultcode.exe " << Utf8(address);
+    return probe.out;
+}
+
 // An exception inside an entry is trapped: a line on standard error naming
-// the entry and the code, result 2, and the shell goes on.
+// the entry and the code the system raised, result 2, and the shell goes on.
 TEST(Shell, AnExceptionInAnEntryIsTrapped)
 {
     struct {
         const wchar_t *line;
+        const wchar_t *address;
         const char *out;
-        const char *err;
+        const char *entry;
     } cases[] = {
-        {L"fakecrash 0", "crashing\r\n", "exception 0xC0000005 in fakecrash\r\n"},
-        {L"echo [%@fakecrash[8]]", "", "exception 0xC0000005 in f_fakecrash\r\n"},
+        {L"fakecrash 0", L"0", "crashing\r\n", "fakecrash"},
+        {L"echo [%@fakecrash[8]]", L"8", "", "f_fakecrash"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(Utf8(c.line));
+        std::string code = FaultCode(c.address);
+        ASSERT_EQ(code.size(), 10u) << ShowBytes(code);
         ShellResult r = RunFake(Lines({c.line, L"fakeecho still here"}));
         EXPECT_EQ(r.exitCode, 0u);
         EXPECT_BYTES(std::string(FAKE_INIT) + c.out + "[still here]\r\n" FAKE_SHUTDOWN, r.out);
-        EXPECT_BYTES(c.err, r.err);
+        EXPECT_BYTES("exception " + code + " in " + c.entry + "\r\n", r.err);
         // The result of the trapped line itself.
         r = RunFake(Lines({c.line}));
         EXPECT_EQ(r.exitCode, c.out[0] ? 2u : 1u);
