@@ -8,8 +8,9 @@
 # Wine's 32-bit loader is handed to qemu-i386 through binfmt_misc.  Debian
 # 12's own qemu (7.2) cannot run it: it does not honour the fixed-address
 # mappings Wine asks for, and Wine stops at "failed to map the shared user
-# data".  So the emulator comes from bookworm-backports, fetched with a
-# private package list; the machine's apt sources stay as they are.
+# data".  So the emulator comes from bookworm-backports of the archive the
+# machine already uses, fetched with a private package list; the machine's
+# apt sources stay as they are.
 #
 # Emulation is for checking behaviour, not timing.  Two end-to-end checks
 # differ under it: a null-pointer write reaches the plugin's host as an
@@ -34,13 +35,36 @@ if [ ! -e "$entry" ] && "$wine32" --version >/dev/null 2>&1; then
     exit 0
 fi
 
+# main_archive: the address of the archive the machine's apt sources take
+# bookworm from (one-line or deb822 form); backports come from the same one.
+main_archive() {
+    local f
+    {
+        for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+            [ -r "$f" ] || continue
+            sed -e 's/\[[^]]*\]//' "$f" | awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }'
+        done
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ -r "$f" ] || continue
+            awk 'BEGIN { RS = ""; FS = "\n" }
+                 { uri = ""; ok = 0
+                   for (i = 1; i <= NF; i++) {
+                       if ($i ~ /^URIs:/) { split($i, w, " "); uri = w[2] }
+                       if ($i ~ /^Suites:/ && $i ~ /[ \t]bookworm([ \t]|$)/) ok = 1
+                   }
+                   if (ok && uri != "") { print uri; exit } }' "$f"
+        done
+    } | sed -n 1p
+}
+
 if [ ! -x "$qemu" ]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     mkdir -p "$work/lists/partial"
-    cat >"$work/sources.list" <<'EOF'
-deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-backports main
-EOF
+    archive=$(main_archive)
+    [ -n "$archive" ] || { echo "no bookworm archive in the machine's apt sources" >&2; exit 1; }
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $archive bookworm-backports main" \
+        >"$work/sources.list"
     apt_private=(-o "Dir::Etc::SourceList=$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
                  -o "Dir::State::Lists=$work/lists" -o APT::Architectures=amd64
                  -o APT::Sandbox::User=root)
