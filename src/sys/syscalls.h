@@ -30,7 +30,7 @@
     X(SetConsoleTextAttribute) X(SetConsoleCtrlHandler)                       \
     X(_cputws) X(_kbhit) X(_getwch)                                           \
     /* memory and randomness */                                               \
-    X(malloc) X(free) X(rand_s)                                     \
+    X(malloc) X(free) X(rand_s)                                               \
     /* Windows Sockets, resolver, DNS */                                      \
     X(WSAStartup) X(WSACleanup) X(GetAddrInfoW) X(FreeAddrInfoW)              \
     X(GetNameInfoW) X(WSAAddressToStringW) X(inet_addr)                       \
@@ -44,7 +44,7 @@
     X(mixerOpen) X(mixerClose) X(mixerGetDevCapsW) X(mixerGetLineInfoW)       \
     X(mixerGetLineControlsW) X(mixerSetControlDetails)                        \
     X(waveOutOpen) X(waveOutClose)                                            \
-    X(CoCreateInstance)                   \
+    X(CoCreateInstance)                                                       \
     /* windows of the help viewer */                                          \
     X(EnumWindows) X(EnumChildWindows) X(GetWindowThreadProcessId)            \
     X(GetClassNameW) X(GetDlgCtrlID) X(PostMessageW) X(SendMessageW)          \

@@ -172,39 +172,32 @@ void NameWorld(void)
     fake::net.Numeric = false;
 }
 
-int Line(int (WINAPI *entry)(wchar_t *), const wchar_t *text)
-{
-    static wchar_t buffer[8192];
-    lstrcpynW(buffer, text, 8192);
-    return entry(buffer);
-}
-
-int PlaySonaro(void) { return Line(sonaro, L"/n:2 /z:250 127.0.0.1"); }
-int PlayPingTime(void) { return Line(f_pingtime, L"127.0.0.1"); }
-int PlayLookupHost(void) { return Line(f_lookuphost, L"127.0.0.1"); }
-int PlayPingDns(void) { return Line(f_pingdns, L"0"); }
-int PlayMacro(void) { return Line(sonaromacro, L"#1=10.0.0.1 /L"); }
-int PlayHelpVersion(void) { return Line(sonarohelp, L"/V"); }
-int PlaySonaroNamed(void) { return Line(sonaro, L"/n:1 /a 127.0.0.1"); }
-int PlaySonaroUntilStopped(void) { return Line(sonaro, L"/t /z:250 127.0.0.1"); }
-int PlaySonaroConsole(void) { return Line(sonaro, L"/n:2 127.0.0.1"); }
-int PlaySonaroV6(void) { return Line(sonaro, L"/n:2 /6 ::1"); }
-int PlaySonaroMacro(void) { return Line(sonaro, L"/n:1 #1"); }
-int PlayPingTimeV6(void) { return Line(f_pingtime, L"::1,1,32,64,1"); }
-int PlayLookupCanonical(void) { return Line(f_lookuphost, L"138,dual"); }
-int PlayLookupAaaa(void) { return Line(f_lookuphost, L"6,v4only"); }
-int PlayPingTimeName(void) { return Line(f_pingtime, L"dual,1,32,64,1"); }
-int PlayPingRouter(void) { return Line(f_pingrouter, L""); }
-int PlayPingWins(void) { return Line(f_pingwins, L"2"); }
-int PlayPingDhcp(void) { return Line(f_pingdhcp, L"0"); }
-int PlayMacroPaged(void) { return Line(sonaromacro, L"/L /P"); }
-int PlayMacroFunction(void) { return Line(f_sonaromacro, L"1"); }
+int PlaySonaro(void) { return CallEntry(sonaro, L"/n:2 /z:250 127.0.0.1"); }
+int PlayPingTime(void) { return CallEntry(f_pingtime, L"127.0.0.1"); }
+int PlayLookupHost(void) { return CallEntry(f_lookuphost, L"127.0.0.1"); }
+int PlayPingDns(void) { return CallEntry(f_pingdns, L"0"); }
+int PlayMacro(void) { return CallEntry(sonaromacro, L"#1=10.0.0.1 /L"); }
+int PlayHelpVersion(void) { return CallEntry(sonarohelp, L"/V"); }
+int PlaySonaroNamed(void) { return CallEntry(sonaro, L"/n:1 /a 127.0.0.1"); }
+int PlaySonaroUntilStopped(void) { return CallEntry(sonaro, L"/t /z:250 127.0.0.1"); }
+int PlaySonaroConsole(void) { return CallEntry(sonaro, L"/n:2 127.0.0.1"); }
+int PlaySonaroV6(void) { return CallEntry(sonaro, L"/n:2 /6 ::1"); }
+int PlaySonaroMacro(void) { return CallEntry(sonaro, L"/n:1 #1"); }
+int PlayPingTimeV6(void) { return CallEntry(f_pingtime, L"::1,1,32,64,1"); }
+int PlayLookupCanonical(void) { return CallEntry(f_lookuphost, L"138,dual"); }
+int PlayLookupAaaa(void) { return CallEntry(f_lookuphost, L"6,v4only"); }
+int PlayPingTimeName(void) { return CallEntry(f_pingtime, L"dual,1,32,64,1"); }
+int PlayPingRouter(void) { return CallEntry(f_pingrouter, L""); }
+int PlayPingWins(void) { return CallEntry(f_pingwins, L"2"); }
+int PlayPingDhcp(void) { return CallEntry(f_pingdhcp, L"0"); }
+int PlayMacroPaged(void) { return CallEntry(sonaromacro, L"/L /P"); }
+int PlayMacroFunction(void) { return CallEntry(f_sonaromacro, L"1"); }
 
 // Open the viewer at a page, then quit it.
 int PlayHelpViewer(void)
 {
-    int opened = Line(sonarohelp, L"ports");
-    int quit = Line(sonarohelp, L"/q");
+    int opened = CallEntry(sonarohelp, L"ports");
+    int quit = CallEntry(sonarohelp, L"/q");
     return opened != 0 ? opened : quit;
 }
 

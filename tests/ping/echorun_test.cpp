@@ -1,20 +1,11 @@
-// Whole SONARO runs against the scripted world: output, results, pacing,
-// interrupts, set-up failures and the address-family fallback.
+// Whole SONARO runs against the scripted world: output, results, interrupts,
+// set-up failures and the address-family fallback.
 #include "fakeworld.h"
 #include "ping/echorun.h"
 #include "ping/interrupt.h"
 #include "console/conlist.h"
 
-#include <algorithm>
-
 namespace {
-
-int Sonaro(const wchar_t *line)
-{
-    static wchar_t buffer[1024];
-    wcsncpy(buffer, line, 1023);
-    return sonaro(buffer);
-}
 
 std::wstring Header(const wchar_t *shown, const wchar_t *address = nullptr, unsigned size = 64)
 {
@@ -53,32 +44,6 @@ std::wstring Stats(const wchar_t *address, unsigned received, unsigned lost, uns
     return text;
 }
 
-// The pacing wait sleeps at most 20 ms at a time; the longer sleeps are the
-// pauses of the sound (operational error, closing ring), in order.
-size_t PacingSteps()
-{
-    return static_cast<size_t>(std::count_if(fake::clock.Sleeps.begin(), fake::clock.Sleeps.end(),
-                                             [](DWORD ms) { return ms <= 20; }));
-}
-
-DWORD PacedMs()
-{
-    DWORD total = 0;
-    for (DWORD ms : fake::clock.Sleeps)
-        if (ms <= 20)
-            total += ms;
-    return total;
-}
-
-std::vector<DWORD> Pauses()
-{
-    std::vector<DWORD> pauses;
-    for (DWORD ms : fake::clock.Sleeps)
-        if (ms > 20)
-            pauses.push_back(ms);
-    return pauses;
-}
-
 bool Registered(PHANDLER_ROUTINE handler, BOOL add)
 {
     for (auto &call : fake::console.CtrlHandlerCalls)
@@ -102,16 +67,16 @@ using EchoRunTest = FakeWorldTest;
 
 TEST_F(EchoRunTest, ThreeRepliesAndTheStatistics)
 {
-    EXPECT_EQ(Sonaro(L"/n:3 /z:250 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:3 /z:250 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Reply(L"127.0.0.1") +
                      Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 3, 0),
                  CapturedOut());
     EXPECT_WTEXT(L"", CapturedErr());
     // Three waits of 250 ms in 20 ms steps, the last one 10 ms, then the
     // last note rings on to 1750 ms in all.
-    EXPECT_EQ(PacingSteps(), 3u * 13);
-    EXPECT_EQ(PacedMs(), 750u);
-    EXPECT_EQ(Pauses(), std::vector<DWORD>({ 1500 }));
+    EXPECT_EQ(fake::clock.PacingSteps(), 3u * 13);
+    EXPECT_EQ(fake::clock.PacedMs(), 750u);
+    EXPECT_EQ(fake::clock.Pauses(), std::vector<DWORD>({ 1500 }));
     EXPECT_EQ(fake::icmp.Opened4, 1);
     EXPECT_EQ(fake::icmp.Opened6, 1);
     EXPECT_EQ(fake::icmp.Closed, 2);
@@ -121,183 +86,6 @@ TEST_F(EchoRunTest, ThreeRepliesAndTheStatistics)
     EXPECT_EQ(ListHandlerRegistered, false);
 }
 
-TEST_F(EchoRunTest, MidiMessagesOfARun)
-{
-    fake::icmp.Script = { fake::Good(0), fake::Lost(IP_REQ_TIMED_OUT), fake::Good(120),
-                     fake::WithStatus(IP_DEST_HOST_UNREACHABLE) };
-    EXPECT_EQ(Sonaro(L"/n:4 /z:250 nohost.invalid 127.0.0.1"), 2);
-    EXPECT_EQ(fake::MidiText(fake::midi.Messages),
-              "0072C5 "            // Steel Drums, program 114, before anything else
-              "003A89 603A99 "     // no address: Vibraslap
-              "004885 604895 "     // 0 ms: key 72
-              "004289 604299 "     // lost: Low Timbale
-              "003C85 603C95 "     // 120 ms: key 60
-              "004289 604299 "     // unreachable: Low Timbale
-              "007BB5 007BB9");    // all notes off, melodic then drums
-    // The operational error pauses 1000 ms; the last wait was the error
-    // snooze of 650 ms, topped up to 1750.
-    EXPECT_EQ(Pauses(), std::vector<DWORD>({ 1000, 1100 }));
-    EXPECT_WTEXT(NoAddressError(L"nohost.invalid"), CapturedErr());
-}
-
-TEST_F(EchoRunTest, PitchFollowsTheRoundTripTime)
-{
-    struct { ULONG time; int key; } cases[] = {
-        { 0, 72 },  { 1, 71 },  { 2, 69 },  { 5, 67 },   { 6, 65 },  { 10, 65 },
-        { 11, 64 }, { 50, 64 }, { 51, 62 }, { 100, 62 }, { 101, 60 },
-    };
-    for (auto &c : cases)
-        fake::icmp.Script.push_back(fake::Good(c.time));
-    EXPECT_EQ(Sonaro(L"/n:11 127.0.0.1"), 0);
-    ASSERT_EQ(fake::midi.Messages.size(), 1 + 2 * 11 + 2u);
-    for (size_t i = 0; i < 11; i++) {
-        EXPECT_EQ(fake::midi.Messages[1 + 2 * i], 0x85u + cases[i].key * 256) << cases[i].time << " ms";
-        EXPECT_EQ(fake::midi.Messages[2 + 2 * i], 0x95u + cases[i].key * 256 + 0x600000)
-            << cases[i].time << " ms";
-    }
-}
-
-TEST_F(EchoRunTest, SoundOptions)
-{
-    struct { const wchar_t *line; std::vector<fake::Echo> echoes; const char *midi; } cases[] = {
-        { L"/n:1 /g:1 /o:0 127.0.0.1", { fake::Good(0) },
-          "0000C5 000C85 600C95 007BB5 007BB9" },
-        { L"/n:1 /g:128 /o:9 127.0.0.1", { fake::Good(0) },
-          "007FC5 007885 607895 007BB5 007BB9" },
-        { L"/n:2 /e:0 127.0.0.1", { fake::Lost(IP_REQ_TIMED_OUT), fake::Good(200) },
-          "0072C5 003C85 603C95 007BB5 007BB9" },
-        { L"/n:1 /e:81 127.0.0.1", { fake::Lost(IP_REQ_TIMED_OUT) },
-          "0072C5 005189 605199 007BB5 007BB9" },
-        { L"/n:1 /x:0 nohost.invalid 127.0.0.1", { fake::Good(0) },
-          "0072C5 004885 604895 007BB5 007BB9" },
-    };
-    for (auto &c : cases) {
-        SCOPED_TRACE(TableRow(cases, c));
-        InstallFakeWorld();
-        fake::icmp.Script = c.echoes;
-        Sonaro(c.line);
-        EXPECT_EQ(fake::MidiText(fake::midi.Messages), c.midi) << Narrow(c.line);
-    }
-    // /X:0: no drum and no pause for the host without an address.
-    EXPECT_EQ(Pauses(), std::vector<DWORD>({ 750 }));
-}
-
-TEST_F(EchoRunTest, SilentRunsSendNothingAndDoNotPause)
-{
-    fake::icmp.Script = { fake::Good(0), fake::Lost(IP_REQ_TIMED_OUT) };
-    EXPECT_EQ(Sonaro(L"/q /n:2 nohost.invalid 127.0.0.1"), 2);
-    EXPECT_TRUE(fake::midi.Messages.empty());
-    EXPECT_TRUE(Pauses().empty());
-
-    // No shared handle, or NoMidi in the registry: the same.
-    InstallFakeWorld();
-    fake::InstallMidi(false);
-    EXPECT_EQ(Sonaro(L"/n:1 127.0.0.1"), 0);
-    EXPECT_TRUE(Pauses().empty());
-
-    InstallFakeWorld();
-    SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi", 1);
-    EXPECT_EQ(Sonaro(L"/n:1 127.0.0.1"), 0);
-    EXPECT_TRUE(fake::midi.Messages.empty());
-    EXPECT_TRUE(Pauses().empty());
-}
-
-TEST_F(EchoRunTest, ClosingPause)
-{
-    struct { const wchar_t *line; fake::Echo last; std::vector<DWORD> pauses; } cases[] = {
-        { L"/n:1 /z:250 127.0.0.1", fake::Good(0), { 1500 } },
-        { L"/n:1 /z:1750 127.0.0.1", fake::Good(0), {} },
-        { L"/n:1 /z:2000 127.0.0.1", fake::Good(0), {} },
-        { L"/n:1 /z:2000 127.0.0.1", fake::Lost(IP_REQ_TIMED_OUT), { 1100 } },
-    };
-    for (auto &c : cases) {
-        SCOPED_TRACE(TableRow(cases, c));
-        InstallFakeWorld();
-        fake::icmp.Script = { c.last };
-        Sonaro(c.line);
-        EXPECT_EQ(Pauses(), c.pauses) << Narrow(c.line);
-    }
-    SetRegistryDword(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"ErrorSnooze", 10000);
-    InstallFakeWorld();
-    fake::icmp.Script = { fake::Lost(IP_REQ_TIMED_OUT) };
-    Sonaro(L"/n:1 127.0.0.1");
-    EXPECT_TRUE(Pauses().empty());
-    EXPECT_EQ(PacingSteps(), 500u);
-    EXPECT_EQ(PacedMs(), 10000u);
-}
-
-// The tick count wraps in the middle of the run: the waits, timed on the
-// performance counter, are the same.
-TEST_F(EchoRunTest, PacingWaitsAcrossTheTickWrap)
-{
-    fake::clock.Now = 0xFFFFFF00ull * 1000;
-    fake::icmp.Script = { fake::Good(0), fake::Lost(IP_REQ_TIMED_OUT) };
-    Sonaro(L"/n:2 /z:250 /q 127.0.0.1");
-    // 250 ms: 13 steps; the error snooze of 650 ms: 33 steps.
-    EXPECT_EQ(PacingSteps(), 13u + 33);
-    EXPECT_EQ(PacedMs(), 250u + 650);
-    EXPECT_EQ(fake::clock.Now, (0xFFFFFF00ull + 250 + 650) * 1000);
-}
-
-// A beat is the echo plus the wait: the wait counts from the echo's return,
-// so the time the report and the note take comes off the sleeps.
-TEST_F(EchoRunTest, BeatIsTheEchoPlusTheWait)
-{
-    fake::icmp.EchoMs = 30;
-    fake::midi.MessageMs = 3;  // a note is two messages
-    fake::icmp.Script = { fake::Good(0), fake::Lost(IP_REQ_TIMED_OUT), fake::Good(0) };
-    EXPECT_EQ(Sonaro(L"/n:3 /z:250 127.0.0.1"), 0);
-    ASSERT_EQ(fake::icmp.EchoStarts.size(), 3u);
-    EXPECT_EQ(fake::icmp.EchoStarts[1] - fake::icmp.EchoStarts[0], (30u + 250) * 1000);
-    EXPECT_EQ(fake::icmp.EchoStarts[2] - fake::icmp.EchoStarts[1], (30u + 650) * 1000);
-    EXPECT_EQ(PacedMs(), 2u * 250 + 650 - 3 * 6);
-}
-
-// The run asks for 1 ms timer resolution before its first wait and gives it
-// back before the command returns, whichever way the run ends; every wait
-// and pause sleeps at that resolution.  A refused request is not ended.
-TEST_F(EchoRunTest, FineTimerForTheRunOnly)
-{
-    struct {
-        const char *what;
-        const wchar_t *line;
-        int failMalloc;
-        bool console;
-        std::vector<std::pair<size_t, DWORD>> events;
-        bool refused;
-        int result;
-        int begins;
-    } cases[] = {
-        { "replies", L"/n:2 /z:250 127.0.0.1", 0, false, {}, false, 0, 1 },
-        { "set-up failure", L"127.0.0.1", 1, false, {}, false, 2, 1 },
-        { "no address", L"/n:1 nohost.invalid", 0, false, {}, false, 2, 1 },
-        { "Control-C", L"/t /z:250 /d 127.0.0.1", 0, true, { { 30, CTRL_C_EVENT } }, false, 0,
-          1 },
-        { "list-output break", L"/t 127.0.0.1", 0, false, { { 5, fake::ListBreak } },
-          false, 0, 1 },
-        { "missing host", L"/n:2", 0, false, {}, false, 1, 0 },
-        { "usage", L"/?", 0, false, {}, false, 0, 0 },
-        { "bad option", L"/n:x 127.0.0.1", 0, false, {}, false, 1, 0 },
-        { "resolution refused", L"/n:2 /z:250 127.0.0.1", 0, false, {}, true, 0, 1 },
-    };
-    for (auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        InstallFakeWorld();
-        fake::heap.FailMallocAt = c.failMalloc;
-        fake::console.StdOutConsole = c.console;
-        fake::console.Events = c.events;
-        fake::clock.RefuseFineTimer = c.refused;
-        EXPECT_EQ(Sonaro(c.line), c.result);
-        EXPECT_EQ(fake::clock.PeriodBegins, c.begins);
-        EXPECT_EQ(fake::clock.PeriodEnds, c.refused ? 0 : c.begins);
-        EXPECT_EQ(fake::clock.FinePeriods, 0) << "the resolution outlives the command";
-        if (c.refused)
-            EXPECT_FALSE(fake::clock.Sleeps.empty());
-        else
-            EXPECT_EQ(fake::clock.CoarseSleeps, 0u) << "slept at the default resolution";
-    }
-}
-
 // In these the output is a console; /D keeps colours out of the way so that
 // the text still goes through the host's output functions.
 TEST_F(EchoRunTest, ControlCEndsTheHostAndTheNextOneRuns)
@@ -305,13 +93,13 @@ TEST_F(EchoRunTest, ControlCEndsTheHostAndTheNextOneRuns)
     fake::console.StdOutConsole = true;
     // In the third wait of the first host, then in the second of the next.
     fake::console.Events = { { 30, CTRL_C_EVENT }, { 50, CTRL_C_EVENT } };
-    EXPECT_EQ(Sonaro(L"/t /z:250 /q /d 127.0.0.1 127.0.0.2"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/t /z:250 /q /d 127.0.0.1 127.0.0.2"), 0);
     std::wstring first = Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Reply(L"127.0.0.1") +
                          Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 3, 0);
     std::wstring second = Header(L"127.0.0.2") + Reply(L"127.0.0.2") + Reply(L"127.0.0.2") +
                           Stats(L"127.0.0.2", 2, 0);
     EXPECT_WTEXT(first + second, CapturedOut());
-    EXPECT_EQ(PacingSteps(), 50u);
+    EXPECT_EQ(fake::clock.PacingSteps(), 50u);
     EXPECT_EQ(fake::SentTo().size(), 5u);
     EXPECT_TRUE(Registered(PingCtrlHandler, TRUE));
 }
@@ -320,13 +108,13 @@ TEST_F(EchoRunTest, ControlCWithACountAndTheHandlersRemoved)
 {
     fake::console.StdOutConsole = true;
     fake::console.Events = { { 20, CTRL_C_EVENT } };
-    EXPECT_EQ(Sonaro(L"/n:4 /z:250 /d 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:4 /z:250 /d 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Reply(L"127.0.0.1") +
                      Stats(L"127.0.0.1", 2, 0),
                  CapturedOut());
-    EXPECT_EQ(PacingSteps(), 20u);
+    EXPECT_EQ(fake::clock.PacingSteps(), 20u);
     // The cut-short wait still counts as 250 ms for the closing pause.
-    EXPECT_EQ(Pauses(), std::vector<DWORD>({ 1500 }));
+    EXPECT_EQ(fake::clock.Pauses(), std::vector<DWORD>({ 1500 }));
     EXPECT_TRUE(Registered(PingCtrlHandler, TRUE));
     EXPECT_TRUE(Registered(PingCtrlHandler, FALSE));
     EXPECT_EQ(fake::console.CtrlHandlerCalls.back().first, PingCtrlHandler);
@@ -338,12 +126,12 @@ TEST_F(EchoRunTest, ControlBreakShowsTheFiguresAndGoesOn)
     fake::console.StdOutConsole = true;
     fake::console.Events = { { 20, CTRL_BREAK_EVENT } };  // in the second wait
     fake::icmp.Script = { fake::Good(4), fake::Good(8), fake::Good(6) };
-    EXPECT_EQ(Sonaro(L"/n:3 /z:250 /q /d 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:3 /z:250 /q /d 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1", 4) + Reply(L"127.0.0.1", 8) +
                      Stats(L"127.0.0.1", 2, 0, 4, 8, 6) + L"\r\n" + Reply(L"127.0.0.1", 6) +
                      Stats(L"127.0.0.1", 3, 0, 4, 8, 6),
                  CapturedOut());
-    EXPECT_EQ(PacingSteps(), 13u + 7 + 13);
+    EXPECT_EQ(fake::clock.PacingSteps(), 13u + 7 + 13);
 }
 
 // Without a console the run's handler is not installed; the list-output
@@ -351,7 +139,7 @@ TEST_F(EchoRunTest, ControlBreakShowsTheFiguresAndGoesOn)
 TEST_F(EchoRunTest, ListBreakFlagStopsARunWithoutConsole)
 {
     fake::console.Events = { { 5, fake::ListBreak } };
-    EXPECT_EQ(Sonaro(L"/t /q 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/t /q 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 1, 0),
                  CapturedOut());
     EXPECT_EQ(ListBreakFlag, 0);
@@ -368,7 +156,7 @@ TEST_F(EchoRunTest, ListBreakFlagStopsARunWhoseHandlerFailed)
     fake::console.PingHandlerFails = true;
     // The Control-C at sleep 200 only stops a run that missed the first.
     fake::console.Events = { { 5, fake::ListBreak }, { 200, CTRL_C_EVENT } };
-    EXPECT_EQ(Sonaro(L"/t /q /d 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/t /q /d 127.0.0.1"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 1, 0),
                  CapturedOut());
     EXPECT_EQ(ListBreakFlag, 0);
@@ -404,7 +192,7 @@ TEST_F(EchoRunTest, SetUpFailures)
         fake::icmp.Fail4 = c.icmp4Fails;
         fake::icmp.Fail6 = c.icmp6Fails;
         fake::heap.FailMallocAt = c.failMalloc;
-        EXPECT_EQ(Sonaro(c.line), 2) << Narrow(c.message);
+        EXPECT_EQ(CallEntry(sonaro, c.line), 2) << Narrow(c.message);
         EXPECT_WTEXT(std::wstring(L"Sonaro plugin: ") + c.message, CapturedErr());
         EXPECT_WTEXT(L"", CapturedOut());
         EXPECT_TRUE(fake::SentSizes().empty());
@@ -412,7 +200,7 @@ TEST_F(EchoRunTest, SetUpFailures)
         // The drum, its pause, the full closing pause, then silence.
         EXPECT_EQ(fake::MidiText(fake::midi.Messages), "003A89 603A99 007BB5 007BB9")
             << Narrow(c.message);
-        EXPECT_EQ(Pauses(), std::vector<DWORD>({ 1000, 1750 })) << Narrow(c.message);
+        EXPECT_EQ(fake::clock.Pauses(), std::vector<DWORD>({ 1000, 1750 })) << Narrow(c.message);
     }
 }
 
@@ -421,7 +209,7 @@ TEST_F(EchoRunTest, SetUpFailures)
 TEST_F(EchoRunTest, FallbackFamilyWithoutHandleIsDropped)
 {
     fake::icmp.Fail6 = true;
-    EXPECT_EQ(Sonaro(L"/n:1 /q 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:1 /q 127.0.0.1"), 0);
     EXPECT_WTEXT(L"", CapturedErr());
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 1, 0),
                  CapturedOut());
@@ -429,7 +217,7 @@ TEST_F(EchoRunTest, FallbackFamilyWithoutHandleIsDropped)
     InstallFakeWorld();
     fake::icmp.Fail6 = true;
     ClearCaptured();
-    EXPECT_EQ(Sonaro(L"/n:1 /q ::1 127.0.0.1"), 2);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:1 /q ::1 127.0.0.1"), 2);
     EXPECT_WTEXT(NoAddressError(L"::1"), CapturedErr());
     EXPECT_EQ(fake::SentTo(), std::vector<std::wstring>({ L"127.0.0.1" }));
 
@@ -437,7 +225,7 @@ TEST_F(EchoRunTest, FallbackFamilyWithoutHandleIsDropped)
     InstallFakeWorld();
     fake::icmp.Fail4 = true;
     ClearCaptured();
-    EXPECT_EQ(Sonaro(L"/6 /4 /n:1 /q ::1 127.0.0.1"), 2);
+    EXPECT_EQ(CallEntry(sonaro, L"/6 /4 /n:1 /q ::1 127.0.0.1"), 2);
     EXPECT_WTEXT(NoAddressError(L"127.0.0.1"), CapturedErr());
     EXPECT_EQ(fake::SentTo(), std::vector<std::wstring>({ L"::1" }));
 }
@@ -445,7 +233,7 @@ TEST_F(EchoRunTest, FallbackFamilyWithoutHandleIsDropped)
 TEST_F(EchoRunTest, FamiliesChooseTheEchoPath)
 {
     fake::icmp.Script = { fake::Good(0), fake::Good(2) };
-    EXPECT_EQ(Sonaro(L"/6 /n:2 /q ::1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/6 /n:2 /q ::1"), 0);
     EXPECT_WTEXT(Header(L"::1") + L"Reply from ::1: time<1ms\r\nReply from ::1: time=2ms\r\n" +
                      Stats(L"::1", 2, 0, 0, 2, 1),
                  CapturedOut());
@@ -454,19 +242,19 @@ TEST_F(EchoRunTest, FamiliesChooseTheEchoPath)
     // /6 alone: a host with only an IPv4 address has none.
     InstallFakeWorld();
     ClearCaptured();
-    EXPECT_EQ(Sonaro(L"/6 /n:1 /q 127.0.0.1"), 2);
+    EXPECT_EQ(CallEntry(sonaro, L"/6 /n:1 /q 127.0.0.1"), 2);
     EXPECT_WTEXT(NoAddressError(L"127.0.0.1"), CapturedErr());
     EXPECT_WTEXT(L"", CapturedOut());
 
     // /6 /4 prefers IPv6 and falls back to IPv4; /4 /6 the other way.
     InstallFakeWorld();
-    EXPECT_EQ(Sonaro(L"/6 /4 /n:1 /q 127.0.0.1 ::1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/6 /4 /n:1 /q 127.0.0.1 ::1"), 0);
     EXPECT_EQ(fake::SentTo(), std::vector<std::wstring>({ L"127.0.0.1", L"::1" }));
 }
 
 TEST_F(EchoRunTest, RequestOptions)
 {
-    Sonaro(L"/n:1 /q /i:9 /v:16 /f /l:100 /w:700 127.0.0.1");
+    CallEntry(sonaro, L"/n:1 /q /i:9 /v:16 /f /l:100 /w:700 127.0.0.1");
     ASSERT_EQ(fake::SentOptions().size(), 1u);
     EXPECT_EQ(fake::SentOptions()[0].Ttl, 9);
     EXPECT_EQ(fake::SentOptions()[0].Tos, 16);
@@ -478,7 +266,7 @@ TEST_F(EchoRunTest, RequestOptions)
 
     InstallFakeWorld();
     fake::icmp.DefaultTtl = 64;
-    Sonaro(L"/n:1 /q 127.0.0.1");
+    CallEntry(sonaro, L"/n:1 /q 127.0.0.1");
     EXPECT_EQ(fake::SentOptions()[0].Ttl, 64);
     EXPECT_EQ(fake::SentOptions()[0].Flags, 0);
     EXPECT_EQ(fake::SentTimeouts()[0], 3000u);
@@ -487,21 +275,21 @@ TEST_F(EchoRunTest, RequestOptions)
 TEST_F(EchoRunTest, HeaderForms)
 {
     fake::net.ReverseName = L"loopback.test";
-    Sonaro(L"/a /n:1 /q 127.0.0.1");
+    CallEntry(sonaro, L"/a /n:1 /q 127.0.0.1");
     EXPECT_WTEXT(Header(L"loopback.test") + Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 1, 0),
                  CapturedOut());
 
     // Nothing found by the reverse lookup: the argument is shown.
     InstallFakeWorld();
     ClearCaptured();
-    Sonaro(L"/a /n:1 /q /l:32 127.0.0.1");
+    CallEntry(sonaro, L"/a /n:1 /q /l:32 127.0.0.1");
     EXPECT_WTEXT(Header(L"127.0.0.1", nullptr, 32) + Reply(L"127.0.0.1", 0, 32) +
                      Stats(L"127.0.0.1", 1, 0),
                  CapturedOut());
 
     InstallFakeWorld();
     ClearCaptured();
-    Sonaro(L"/n:1 /q localhost");
+    CallEntry(sonaro, L"/n:1 /q localhost");
     std::wstring out = CapturedOut();
     EXPECT_EQ(out.find(L"\r\nPinging localhost [127.0.0.1] with 64 bytes of data:\r\n\r\n"), 0u)
         << Escaped(out);
@@ -512,7 +300,7 @@ TEST_F(EchoRunTest, HighlightUnlessDisabled)
 {
     fake::console.StdOutConsole = true;
     HostSetAttribute(0x07);
-    EXPECT_EQ(Sonaro(L"/n:1 /q 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:1 /q 127.0.0.1"), 0);
     HostSetAttribute(-1);
     const std::wstring &written = fake::console.Log;
     EXPECT_NE(written.find(L"Pinging ] A0F [127.0.0.1] A07 [ with 64 bytes"), std::wstring::npos)
@@ -523,14 +311,14 @@ TEST_F(EchoRunTest, HighlightUnlessDisabled)
     InstallFakeWorld();
     fake::console.StdOutConsole = true;
     SysResetCounts();
-    EXPECT_EQ(Sonaro(L"/n:1 /q /d 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:1 /q /d 127.0.0.1"), 0);
     EXPECT_EQ(g_sysCallCount[SYS__cputws], 0u);
     EXPECT_EQ(g_sysCallCount[SYS_SetConsoleTextAttribute], 0u);
 }
 
 TEST_F(EchoRunTest, LineNumbersStartAgainForEveryHost)
 {
-    EXPECT_EQ(Sonaro(L"/c /n:2 /q 127.0.0.1 127.0.0.1"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/c /n:2 /q 127.0.0.1 127.0.0.1"), 0);
     std::wstring block = Header(L"127.0.0.1") + L"    1:  " + Reply(L"127.0.0.1") + L"    2:  " +
                          Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 2, 0);
     EXPECT_WTEXT(block + block, CapturedOut());
@@ -539,7 +327,7 @@ TEST_F(EchoRunTest, LineNumbersStartAgainForEveryHost)
 TEST_F(EchoRunTest, ResultCodes)
 {
     fake::icmp.Script = { fake::Lost(IP_REQ_TIMED_OUT), fake::WithStatus(11003) };
-    EXPECT_EQ(Sonaro(L"/n:2 /q 127.0.0.1"), 1);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:2 /q 127.0.0.1"), 1);
     EXPECT_WTEXT(Header(L"127.0.0.1") + L"Request timed out.\r\n" +
                      L"Reply from 127.0.0.1: Destination host unreachable.\r\n" +
                      Stats(L"127.0.0.1", 1, 1),
@@ -548,29 +336,29 @@ TEST_F(EchoRunTest, ResultCodes)
     // A host without an address makes it 2, whatever follows.
     InstallFakeWorld();
     ClearCaptured();
-    EXPECT_EQ(Sonaro(L"/n:1 /q nohost.invalid 127.0.0.1"), 2);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:1 /q nohost.invalid 127.0.0.1"), 2);
     EXPECT_WTEXT(NoAddressError(L"nohost.invalid"), CapturedErr());
     EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1") + Stats(L"127.0.0.1", 1, 0),
                  CapturedOut());
 
     // The last host had no address: the tallies read as before any run.
     InstallFakeWorld();
-    EXPECT_EQ(Sonaro(L"/n:1 /q 127.0.0.1 nohost.invalid"), 2);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:1 /q 127.0.0.1 nohost.invalid"), 2);
     EXPECT_EQ(PingStats.Received, 0u);
     EXPECT_EQ(PingStats.MinTime, 0xFFFFFFFFu);
 }
 
 TEST_F(EchoRunTest, DefaultHostname)
 {
-    EXPECT_EQ(Sonaro(L"/n:1 /q"), 1);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:1 /q"), 1);
     EXPECT_WTEXT(L"Sonaro plugin: Missing host name.\r\n", CapturedErr());
     EXPECT_EQ(fake::icmp.Opened4, 0);
-    EXPECT_TRUE(Pauses().empty());
+    EXPECT_TRUE(fake::clock.Pauses().empty());
 
     SetRegistryString(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"DefaultHostname", L"127.0.0.1");
     InstallFakeWorld();
     ClearCaptured();
-    EXPECT_EQ(Sonaro(L"/n:2 /q /l:20"), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"/n:2 /q /l:20"), 0);
     EXPECT_WTEXT(Header(L"127.0.0.1", nullptr, 20) + Reply(L"127.0.0.1", 0, 20) +
                      Reply(L"127.0.0.1", 0, 20) + Stats(L"127.0.0.1", 2, 0),
                  CapturedOut());

@@ -208,9 +208,7 @@ TEST_F(PingOptionsTest, OptionErrors)
         SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         SysResetCounts();
-        wchar_t line[256];
-        wcscpy(line, c.line);
-        EXPECT_EQ(sonaro(line), 1) << Narrow(c.line);
+        EXPECT_EQ(CallEntry(sonaro, c.line), 1) << Narrow(c.line);
         EXPECT_WTEXT(std::wstring(L"Sonaro plugin: ") + c.message, CapturedErr());
         EXPECT_WTEXT(L"", CapturedOut());
         EXPECT_EQ(g_sysCallCount[SYS_IcmpCreateFile] + g_sysCallCount[SYS_Icmp6CreateFile], 0u);
@@ -229,16 +227,13 @@ static const wchar_t UsageText[] =
 
 TEST_F(PingOptionsTest, UsageAndVersion)
 {
-    wchar_t line[64];
-    wcscpy(line, L"host /N:2 /?");
-    EXPECT_EQ(sonaro(line), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"host /N:2 /?"), 0);
     EXPECT_WTEXT(UsageText, CapturedOut());
     EXPECT_WTEXT(L"", CapturedErr());
     EXPECT_TRUE(fake::SentSizes().empty());
 
     ClearCaptured();
-    wcscpy(line, L"-?? /Bogus");
-    EXPECT_EQ(sonaro(line), 0);
+    EXPECT_EQ(CallEntry(sonaro, L"-?? /Bogus"), 0);
     EXPECT_WTEXT(std::wstring(UsageText) + L"\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH_W L")\r\n",
                  CapturedOut());
 

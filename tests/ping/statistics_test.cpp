@@ -10,18 +10,12 @@ struct Variables {
 
 Variables ReadVariables()
 {
-    static wchar_t buffer[8192];
     Variables v;
-    EXPECT_EQ(_pingavg(buffer), 0);
-    v.avg = buffer;
-    EXPECT_EQ(_pingmax(buffer), 0);
-    v.max = buffer;
-    EXPECT_EQ(_pingmin(buffer), 0);
-    v.min = buffer;
-    EXPECT_EQ(_pingslost(buffer), 0);
-    v.lost = buffer;
-    EXPECT_EQ(_pingsrcvd(buffer), 0);
-    v.received = buffer;
+    EXPECT_EQ(CallEntry(_pingavg, L"", &v.avg), 0);
+    EXPECT_EQ(CallEntry(_pingmax, L"", &v.max), 0);
+    EXPECT_EQ(CallEntry(_pingmin, L"", &v.min), 0);
+    EXPECT_EQ(CallEntry(_pingslost, L"", &v.lost), 0);
+    EXPECT_EQ(CallEntry(_pingsrcvd, L"", &v.received), 0);
     return v;
 }
 

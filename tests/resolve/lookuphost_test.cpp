@@ -19,15 +19,6 @@ protected:
             {L"10.1.1.1", AF_INET, "10.1.1.1", L""},
         };
     }
-
-    int Call(const wchar_t *argument, std::wstring *result)
-    {
-        static wchar_t buffer[8192];
-        wcscpy(buffer, argument);
-        int rc = f_lookuphost(buffer);
-        *result = buffer;
-        return rc;
-    }
 };
 
 TEST_F(LookupHostTest, SelectorsAndHosts)
@@ -67,7 +58,7 @@ TEST_F(LookupHostTest, SelectorsAndHosts)
         SCOPED_TRACE(Narrow(c.argument));
         fake::net.AddrInfoCalls.clear();
         std::wstring result;
-        EXPECT_EQ(Call(c.argument, &result), 0);
+        EXPECT_EQ(CallEntry(f_lookuphost, c.argument, &result), 0);
         EXPECT_WTEXT(c.expected, result);
         ASSERT_FALSE(fake::net.AddrInfoCalls.empty());
         EXPECT_EQ(Narrow(fake::net.AddrInfoCalls[0].Name), Narrow(c.looked));
@@ -82,7 +73,7 @@ TEST_F(LookupHostTest, MissingHostname)
     for (const wchar_t *argument : arguments) {
         ClearCaptured();
         std::wstring result;
-        EXPECT_EQ(Call(argument, &result), -1) << Narrow(argument);
+        EXPECT_EQ(CallEntry(f_lookuphost, argument, &result), -1) << Narrow(argument);
         EXPECT_ERROR(L"Missing hostname\r\n");
     }
     EXPECT_EQ(g_sysCallCount[SYS_GetAddrInfoW], 0u);

@@ -14,16 +14,6 @@ protected:
         fake::net.Adapters[1].HaveWins = 1;
         fake::net.Adapters[1].PrimaryWins = "10.2.0.3";
     }
-
-    // Runs the function on a copy of the argument in an 8192-character buffer.
-    int Call(int (WINAPI *function)(wchar_t *), const wchar_t *argument, std::wstring *result)
-    {
-        static wchar_t buffer[8192];
-        wcscpy(buffer, argument);
-        int rc = function(buffer);
-        *result = buffer;
-        return rc;
-    }
 };
 
 TEST_F(NetFunctionsTest, IndexesAndCounts)
@@ -47,7 +37,7 @@ TEST_F(NetFunctionsTest, IndexesAndCounts)
         SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         std::wstring result;
-        EXPECT_EQ(Call(c.function, c.argument, &result), 0) << Narrow(c.argument);
+        EXPECT_EQ(CallEntry(c.function, c.argument, &result), 0) << Narrow(c.argument);
         EXPECT_WTEXT(c.expected, result) << Narrow(c.argument);
         EXPECT_WTEXT(L"", CapturedErr());
     }
@@ -58,11 +48,11 @@ TEST_F(NetFunctionsTest, NoServersCountZero)
     fake::net.Adapters.clear();
     fake::net.DnsServers.clear();
     std::wstring result;
-    EXPECT_EQ(Call(f_pingrouter, L"0", &result), 0);
+    EXPECT_EQ(CallEntry(f_pingrouter, L"0", &result), 0);
     EXPECT_WTEXT(L"0", result);
-    EXPECT_EQ(Call(f_pingwins, L"", &result), 0);
+    EXPECT_EQ(CallEntry(f_pingwins, L"", &result), 0);
     EXPECT_WTEXT(L"", result);
-    EXPECT_EQ(Call(f_pingdns, L"0", &result), 0);
+    EXPECT_EQ(CallEntry(f_pingdns, L"0", &result), 0);
     EXPECT_WTEXT(L"0", result);
 }
 
@@ -84,7 +74,7 @@ TEST_F(NetFunctionsTest, BadIndex)
         SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         std::wstring result;
-        EXPECT_EQ(Call(c.function, c.argument, &result), -1) << Narrow(c.argument);
+        EXPECT_EQ(CallEntry(c.function, c.argument, &result), -1) << Narrow(c.argument);
         EXPECT_ERROR(c.message);
     }
     EXPECT_EQ(f_pingdns(nullptr), -1);

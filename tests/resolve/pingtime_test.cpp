@@ -2,8 +2,6 @@
 #include "fakeworld.h"
 #include "resolve/netentries.h"
 
-#include <string.h>
-
 namespace {
 
 class PingTimeTest : public FakeWorldTest {
@@ -19,15 +17,6 @@ protected:
             {L"dual", AF_INET6, "fd00::82", L""},
         };
         fake::icmp.DefaultTtl = 64;
-    }
-
-    int Call(const wchar_t *argument, std::wstring *result)
-    {
-        static wchar_t buffer[8192];
-        wcscpy(buffer, argument);
-        int rc = f_pingtime(buffer);
-        *result = buffer;
-        return rc;
     }
 };
 
@@ -52,7 +41,7 @@ TEST_F(PingTimeTest, DefaultsAndExplicitValues)
         SCOPED_TRACE(Narrow(c.argument));
         fake::icmp.Calls.clear();
         std::wstring result;
-        EXPECT_EQ(Call(c.argument, &result), 0);
+        EXPECT_EQ(CallEntry(f_pingtime, c.argument, &result), 0);
         EXPECT_WTEXT(L"3", result);
         ASSERT_EQ(fake::icmp.Calls.size(), 1u);
         EXPECT_EQ(fake::icmp.Calls[0].Timeout, c.timeout);
@@ -70,14 +59,14 @@ TEST_F(PingTimeTest, SystemTtlFallsBackTo128)
         fake::icmp.DefaultTtl = ttl;
         fake::icmp.Calls.clear();
         std::wstring result;
-        Call(L"Host", &result);
+        CallEntry(f_pingtime, L"Host", &result);
         ASSERT_EQ(fake::icmp.Calls.size(), 1u);
         EXPECT_EQ(fake::icmp.Calls[0].Options.Ttl, 128) << "system TTL " << ttl;
     }
     fake::icmp.StatisticsFail = true;
     fake::icmp.Calls.clear();
     std::wstring result;
-    Call(L"Host", &result);
+    CallEntry(f_pingtime, L"Host", &result);
     ASSERT_EQ(fake::icmp.Calls.size(), 1u);
     EXPECT_EQ(fake::icmp.Calls[0].Options.Ttl, 128);
 }
@@ -99,7 +88,7 @@ TEST_F(PingTimeTest, NegativeOutcomesAreResults)
         fake::icmp.After.Status = c.status;
         fake::icmp.After.Returned = c.returned;
         std::wstring result;
-        EXPECT_EQ(Call(c.argument, &result), 0);
+        EXPECT_EQ(CallEntry(f_pingtime, c.argument, &result), 0);
         EXPECT_WTEXT(c.expected, result);
         EXPECT_WTEXT(L"", CapturedErr());
     }
@@ -135,7 +124,7 @@ TEST_F(PingTimeTest, ArgumentErrors)
         SCOPED_TRACE(TableRow(cases, c));
         ClearCaptured();
         std::wstring result;
-        EXPECT_EQ(Call(c.argument, &result), -1) << Narrow(c.argument);
+        EXPECT_EQ(CallEntry(f_pingtime, c.argument, &result), -1) << Narrow(c.argument);
         EXPECT_ERROR(c.message) << Narrow(c.argument);
     }
     EXPECT_TRUE(fake::icmp.Calls.empty()) << "nothing sent after an argument error";

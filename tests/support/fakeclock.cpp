@@ -14,6 +14,36 @@ LONGLONG Clock::Counter() const
            static_cast<LONGLONG>(micros) * CounterFrequency / 1000000;
 }
 
+// A pacing wait sleeps at most 20 ms at a time; longer sleeps are pauses.
+const DWORD PacingStepMs = 20;
+
+size_t Clock::PacingSteps() const
+{
+    size_t steps = 0;
+    for (DWORD ms : Sleeps)
+        if (ms <= PacingStepMs)
+            steps++;
+    return steps;
+}
+
+DWORD Clock::PacedMs() const
+{
+    DWORD total = 0;
+    for (DWORD ms : Sleeps)
+        if (ms <= PacingStepMs)
+            total += ms;
+    return total;
+}
+
+std::vector<DWORD> Clock::Pauses() const
+{
+    std::vector<DWORD> pauses;
+    for (DWORD ms : Sleeps)
+        if (ms > PacingStepMs)
+            pauses.push_back(ms);
+    return pauses;
+}
+
 namespace {
 
 DWORD WINAPI FakeGetTickCount(void)

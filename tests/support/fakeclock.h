@@ -41,6 +41,11 @@ struct Clock {
     LONGLONG Counter() const;
     // Puts the tick count at ms.
     void SetMs(DWORD ms) { Now = ms * 1000ull; }
+    // The sleeps as a run takes them: the steps of its pacing waits (at most
+    // 20 ms each) and their total, and the longer pauses of the sound in order.
+    size_t PacingSteps() const;
+    DWORD PacedMs() const;
+    std::vector<DWORD> Pauses() const;
 };
 extern Clock clock;
 

@@ -105,3 +105,13 @@ ScopedEnv::~ScopedEnv()
 {
     SetEnvironmentVariableW(name_.c_str(), hadOld_ ? old_.c_str() : nullptr);
 }
+
+int CallEntry(int (WINAPI *entry)(wchar_t *), const wchar_t *argument, std::wstring *result)
+{
+    static wchar_t buffer[8192];
+    lstrcpynW(buffer, argument, 8192);
+    int rc = entry(buffer);
+    if (result)
+        *result = buffer;
+    return rc;
+}

@@ -59,3 +59,9 @@ std::string TableRow(const Table &table, const Row &row)
 {
     return "row " + std::to_string(&row - &*std::begin(table));
 }
+
+// Calls a function, variable or command entry as the host does, on a copy of
+// `argument` in a buffer of the host's 8192 characters; the buffer's text
+// afterwards goes to *result where one is given.
+int CallEntry(int (WINAPI *entry)(wchar_t *), const wchar_t *argument,
+              std::wstring *result = nullptr);
