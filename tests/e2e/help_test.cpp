@@ -13,26 +13,9 @@
 
 namespace {
 
-const char LoadMessage[] = "Sonaro v" SONARO_VERSION_TEXT " loaded.\r\n";
+const char LoadMessage[] = SONARO_LOAD_MESSAGE;
 
-bool PluginIncomplete(std::string *why)
-{
-    static const ShellResult probe = RunShell({L"-c", L"exit 0"}, WithNoMidi());
-    if (probe.err.rfind("Missing plugin export: ", 0) != 0)
-        return false;
-    *why = probe.err.substr(0, probe.err.find('\r'));
-    return true;
-}
-
-class HelpCommand : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::string why;
-        if (PluginIncomplete(&why))
-            GTEST_SKIP() << "Sonaro DLL is incomplete: " << why;
-    }
-};
+using HelpCommand = ::testing::Test;
 
 }  // namespace
 

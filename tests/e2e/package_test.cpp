@@ -116,7 +116,7 @@ TEST_F(Package, LoadsWithUsageAndVersionReport)
                                WithNoMidi());
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_BYTES("", r.err);
-    const std::string load = "Sonaro v" SONARO_VERSION_TEXT " loaded.\r\n";
+    const std::string load = SONARO_LOAD_MESSAGE;
     ASSERT_EQ(r.out.rfind(load, 0), 0u) << ShowBytes(r.out);
     const std::string syntax = "SONARO /4 /6 /A /C /D /F /I:n /L:n /N:n /Q /T /W:n hostname  ";
     EXPECT_EQ(r.out.find(syntax), load.size()) << ShowBytes(r.out);

@@ -19,6 +19,9 @@
 #include <utility>
 #include <vector>
 
+// The line the real DLL prints as the shell loads it (not in a pipe or a
+// transient shell, nor with NOLOADMSG set).
+#define SONARO_LOAD_MESSAGE "Sonaro v" SONARO_VERSION_TEXT " loaded.\r\n"
 
 // One line of output (without its line end) and when it arrived: milliseconds
 // since the shell was started, by this process's performance counter.
