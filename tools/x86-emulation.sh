@@ -36,25 +36,10 @@ if [ ! -e "$entry" ] && "$wine32" --version >/dev/null 2>&1; then
 fi
 
 # main_archive: the address of the archive the machine's apt sources take
-# bookworm from (one-line or deb822 form); backports come from the same one.
+# bookworm from, as apt itself reads them; backports come from the same one.
 main_archive() {
-    local f
-    {
-        for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-            [ -r "$f" ] || continue
-            sed -e 's/\[[^]]*\]//' "$f" | awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }'
-        done
-        for f in /etc/apt/sources.list.d/*.sources; do
-            [ -r "$f" ] || continue
-            awk 'BEGIN { RS = ""; FS = "\n" }
-                 { uri = ""; ok = 0
-                   for (i = 1; i <= NF; i++) {
-                       if ($i ~ /^URIs:/) { split($i, w, " "); uri = w[2] }
-                       if ($i ~ /^Suites:/ && $i ~ /[ \t]bookworm([ \t]|$)/) ok = 1
-                   }
-                   if (ok && uri != "") { print uri; exit } }' "$f"
-        done
-    } | sed -n 1p
+    apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE)' 'Identifier: Packages' |
+        awk '$2 == "bookworm" && !found { print $1; found = 1 }'
 }
 
 if [ ! -x "$qemu" ]; then

@@ -8,8 +8,6 @@
 
 namespace {
 
-const char LoadMessage[] = SONARO_LOAD_MESSAGE;
-
 using RealPlugin = ::testing::Test;
 
 }  // namespace
@@ -18,7 +16,7 @@ TEST_F(RealPlugin, LoadMessage)
 {
     ShellResult r = RunShell({L"-c", L"echo x"}, WithNoMidi());
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_BYTES(std::string(LoadMessage) + "x\r\n", r.out);
+    EXPECT_BYTES(SONARO_LOAD_MESSAGE "x\r\n", r.out);
     EXPECT_BYTES("", r.err);
 }
 
@@ -63,7 +61,7 @@ TEST_F(RealPlugin, NoMidiInTheRegistryAlsoLoads)
     ShellResult r = RunShell({L"-c", L"echo x"});
     DeleteRegistryValue(HKEY_CURRENT_USER, TEST_SETTINGS_KEY, L"NoMidi");
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_BYTES(std::string(LoadMessage) + "x\r\n", r.out);
+    EXPECT_BYTES(SONARO_LOAD_MESSAGE "x\r\n", r.out);
     EXPECT_BYTES("", r.err);
 }
 

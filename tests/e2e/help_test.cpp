@@ -13,8 +13,6 @@
 
 namespace {
 
-const char LoadMessage[] = SONARO_LOAD_MESSAGE;
-
 using HelpCommand = ::testing::Test;
 
 }  // namespace
@@ -24,8 +22,8 @@ TEST_F(HelpCommand, VersionReport)
     ShellResult r = RunShell({L"-c", L"sonarohelp /v ports"}, WithNoMidi());
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_BYTES("", r.err);
-    ASSERT_EQ(r.out.rfind(LoadMessage, 0), 0u) << ShowBytes(r.out);
-    std::string report = r.out.substr(sizeof LoadMessage - 1);
+    ASSERT_EQ(r.out.rfind(SONARO_LOAD_MESSAGE, 0), 0u) << ShowBytes(r.out);
+    std::string report = r.out.substr(sizeof SONARO_LOAD_MESSAGE - 1);
     std::regex first("Sonaro plugin  " SONARO_FULL_VERSION_TEXT "  20[1-9][0-9]-[01][0-9]-[0-3][0-9] "
                      "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]  \\(" ARCH "\\)\r\n\n");
     std::smatch match;
