@@ -6,8 +6,10 @@
 //
 // --midi and --midi-log lend the plugins a MIDI output device that records
 // what they play, written when the shell ends (midirecorder.h).
+#include "host/shell/lines.h"
 #include "host/shell/midirecorder.h"
-#include "host/shell/shell.h"
+#include "host/shell/plugin.h"
+#include "host/shell/script.h"
 #include "host/takecmd/hostcontrol.h"
 
 #include <wchar.h>

@@ -5,7 +5,7 @@
 //
 // handles: the process's open handles; heap and blocks: bytes and count of
 // the blocks in use on all of the process's heaps.
-#include "host/shell/shell.h"
+#include "host/shell/memstat.h"
 #include "host/takecmd/hostcontrol.h"
 
 #include <vector>

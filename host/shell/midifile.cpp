@@ -1,7 +1,7 @@
 // midifile.cpp - writing a recording: the Standard MIDI File and the text
 // log described in midirecorder.h.
-#include "host/shell/midirecorder.h"
-#include "host/shell/shell.h"
+#include "host/shell/midifile.h"
+#include "host/shell/shellerror.h"
 
 #include <stdio.h>
 

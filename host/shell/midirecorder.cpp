@@ -6,7 +6,8 @@
 // the system's.  Messages arrive on the host's thread; the break handler may
 // finish the recording from another, hence the lock.
 #include "host/shell/midirecorder.h"
-#include "host/shell/shell.h"
+#include "host/shell/midifile.h"
+#include "host/shell/shellerror.h"
 
 #include <string.h>
 

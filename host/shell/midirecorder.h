@@ -17,20 +17,6 @@
 // (--midi) holds the messages alone.
 #pragma once
 
-#include <windows.h>
-#include <mmsystem.h>
-
-#include <vector>
-
-enum MidiEventKind { MidiMessage, MidiOpen, MidiReset, MidiClose };
-
-struct MidiEvent {
-    unsigned long long micros;  // since the shell started
-    MidiEventKind kind;
-    DWORD value;   // the message, or the handle's number
-    UINT device;   // MidiOpen: the device asked for
-};
-
 // Patches winmm.dll's MIDI output entries; false (with a message on standard
 // error) when that cannot be done.  An empty path writes no such file.
 bool StartMidiRecorder(const wchar_t *midiFile, const wchar_t *logFile);
@@ -38,10 +24,3 @@ bool StartMidiRecorder(const wchar_t *midiFile, const wchar_t *logFile);
 // a console event is about to end the process.  Calls made afterwards are
 // no longer recorded.  Nothing when the recorder was not started.
 void FinishMidiRecorder(void);
-
-// midifile.cpp: the two files.  Bytes in a short message by its status byte.
-int ShortMessageLength(DWORD message);
-// A Standard MIDI File: format 0, one track, a tempo of 1,000,000 us per
-// quarter and 1000 ticks per quarter, so one tick is one millisecond.
-bool WriteMidiFile(const wchar_t *path, const std::vector<MidiEvent> &events);
-bool WriteMidiLog(const wchar_t *path, const std::vector<MidiEvent> &events);

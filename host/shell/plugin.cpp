@@ -1,11 +1,14 @@
 // plugin.cpp - loading a plugin the way the command processor does: read its
 // description, check its exports, initialise, and release it at the end.
+#include "host/shell/plugin.h"
 #include "host/shell/midirecorder.h"
-#include "host/shell/shell.h"
+#include "host/shell/shellerror.h"
 #include "host/takecmd/hostcontrol.h"
 
 #include <string.h>
 #include <wchar.h>
+
+#include <vector>
 
 namespace {
 

@@ -1,5 +1,8 @@
 // script.cpp - reading a script file into lines.
-#include "host/shell/shell.h"
+#include "host/shell/script.h"
+#include "host/shell/shellerror.h"
+
+#include <windows.h>
 
 #include <stdio.h>
 #include <string.h>

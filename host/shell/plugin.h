@@ -1,12 +1,11 @@
-// shell.h - the pieces of hostshell.exe: the plugin it loaded, its lines and
-// what running a line leaves behind.
+// plugin.h - the plugins hostshell.exe loaded and the guarded call of their
+// entries.
 #pragma once
 
 #include <windows.h>
 
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 // The loaded plugin and the entries the shell calls directly.
 struct Plugin {
@@ -63,22 +62,3 @@ CommandEntry FindCommand(const Plugin &plugin, const std::wstring &name);
 // are then left to the plugin's own handlers.
 extern volatile LONG PluginCallActive;
 void InstallBreakHandler(void);
-
-struct LineOutcome {
-    bool setsResult = false;  // a plugin command, an unknown one, a failed line
-    int result = 0;
-    bool exit = false;        // "exit": stop running lines
-};
-LineOutcome RunLine(PluginSet &plugins, const wchar_t *line);
-
-// The lines of a script file (UTF-8, or UTF-16 with its byte-order mark),
-// without their line ends.  False with a message when it cannot be read.
-bool ReadScript(const std::wstring &path, std::vector<std::wstring> &lines);
-// The full name of a path; the path itself if that fails.
-std::wstring FullPath(const std::wstring &path);
-
-// "memstat": open handles and heap in use, one line on standard output.
-void ShowMemoryState(void);
-
-// Messages of the shell itself, on standard error.
-void ShellError(const wchar_t *format, ...);
