@@ -3,7 +3,8 @@
 #include "frame/entries.h"
 #include "base/hostapi.h"
 #include "base/pluginstate.h"
-#include "base/usagetexts.h"
+#include "base/versionline.h"
+#include "ping/pingusage.h"
 
 #include <stdint.h>
 #include <string>

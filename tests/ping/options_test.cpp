@@ -40,8 +40,7 @@ TEST_F(PingOptionsTest, DefaultsComeFromTheSettingsTable)
     EXPECT_EQ(o.PreferredFamily, 0);
     EXPECT_EQ(o.FallbackFamily, 0);
     EXPECT_FALSE(o.DontFragment || o.ResolveNames || o.LineNumbers || o.NoHighlight);
-    EXPECT_EQ(o.HostCount, 1);
-    EXPECT_EQ(o.HostFlags[0], 1);
+    EXPECT_EQ(o.Hosts.Count, 1);
 }
 
 TEST_F(PingOptionsTest, StoredSettingsAndTheSystemTtl)
@@ -78,16 +77,14 @@ TEST_F(PingOptionsTest, ValueForms)
         int result;
         ASSERT_TRUE(Parse(line, &o, &result)) << Narrow(line);
         EXPECT_EQ(o.Count, 5u) << Narrow(line);
-        EXPECT_EQ(o.HostCount, 0) << Narrow(line) << ": the value is no host";
+        EXPECT_EQ(o.Hosts.Count, 0) << Narrow(line) << ": the value is no host";
     }
 
     PingOptions o;
     int result;
     ASSERT_TRUE(Parse(L"/N 5 host", &o, &result));
     EXPECT_EQ(o.Count, 5u);
-    EXPECT_EQ(o.HostCount, 1);
-    EXPECT_EQ(o.HostFlags[1], 0);
-    EXPECT_EQ(o.HostFlags[2], 1);
+    EXPECT_EQ(o.Hosts.Count, 1);
 
     ASSERT_TRUE(Parse(L"/N:5 /T", &o, &result));
     EXPECT_EQ(o.Count, 0u);
@@ -96,7 +93,7 @@ TEST_F(PingOptionsTest, ValueForms)
     EXPECT_EQ(o.Count, 5u);
     EXPECT_TRUE(Silent);
     EXPECT_EQ(o.PacketSize, 64u);
-    EXPECT_EQ(o.HostCount, 2);
+    EXPECT_EQ(o.Hosts.Count, 2);
 }
 
 TEST_F(PingOptionsTest, EveryOptionSetsItsField)
@@ -121,7 +118,7 @@ TEST_F(PingOptionsTest, EveryOptionSetsItsField)
     EXPECT_EQ(o.OpErrorDrum, 40u);
     EXPECT_EQ(o.Volume, 0);
     EXPECT_EQ(o.SnoozeTime, 10000u);
-    EXPECT_EQ(o.HostCount, 0);
+    EXPECT_EQ(o.Hosts.Count, 0);
 
     ASSERT_TRUE(Parse(L"/E:35 /X:81 /G:1 /O:0 /Z:250 /W:1 /Y:100", &o, &result));
     EXPECT_EQ(o.ErrorDrum, 35u);
