@@ -2,12 +2,14 @@
 #include "frame/entries.h"
 #include "base/pluginstate.h"
 #include "base/errorreport.h"
-#include "base/usagetexts.h"
 #include "sys/syscalls.h"
 #include "base/hostapi.h"
 #include "base/sharedmidi.h"
 #include "console/conlist.h"
 #include "help/newhelp.h"
+#include "help/helpusage.h"
+#include "macros/macrousage.h"
+#include "ping/pingusage.h"
 
 #include <string.h>
 

@@ -1,10 +1,11 @@
 // helpcommand.cpp - the SONAROHELP command: options, topic and search text.
 #include "help/helpcommand.h"
 #include "help/newhelp.h"
+#include "help/helpusage.h"
+#include "args/options.h"
 #include "args/parseargs.h"
 #include "base/hostapi.h"
 #include "base/errorreport.h"
-#include "base/usagetexts.h"
 
 #include <string.h>
 #include <wctype.h>
@@ -75,60 +76,76 @@ static int UnknownOption(wchar_t *token)
     return 1;
 }
 
+// The tab and search text the options before the topic ask for.
+struct HelpRequest {
+    int Tab;
+    wchar_t Search[SEARCH_CHARS];
+};
+
+static int SelectTab(HelpRequest *request, int tab)
+{
+    request->Tab = tab;
+    request->Search[0] = 0;
+    return HELP_GO_ON;
+}
+
+// /S:text, /S=text and /Stext all search for text.
+static int SearchFor(HelpRequest *request, const wchar_t *token)
+{
+    const wchar_t *text = token + 2;
+    if (*text == L':' || *text == L'=')
+        text++;
+    wcsncpy(request->Search, text, SEARCH_CHARS - 1);
+    request->Search[SEARCH_CHARS - 1] = 0;
+    QuoteIfBlank(request->Search);
+    request->Tab = HELP_TAB_SEARCH;
+    return HELP_GO_ON;
+}
+
+// A switch matches first, so /S alone selects the tab without a search.
+const HelpOption HelpOptionTable[] = {
+    {L"C", OPTION_SWITCH, [](HelpRequest *r, const wchar_t *) { return SelectTab(r, HELP_TAB_CONTENTS); }},
+    {L"S", OPTION_SWITCH, [](HelpRequest *r, const wchar_t *) { return SelectTab(r, HELP_TAB_SEARCH); }},
+    {L"S", OPTION_VALUED, SearchFor},
+    {L"F", OPTION_SWITCH, [](HelpRequest *r, const wchar_t *) { return SelectTab(r, HELP_TAB_FAVORITES); }},
+    {L"Q", OPTION_SWITCH, [](HelpRequest *, const wchar_t *) { CloseHelpViewer(); return 0; }},
+    {L"V", OPTION_SWITCH, [](HelpRequest *, const wchar_t *) { PrintVersionReport(); return 0; }},
+};
+const size_t HelpOptionCount = sizeof HelpOptionTable / sizeof HelpOptionTable[0];
+
 SONARO_EXPORT int WINAPI sonarohelp(wchar_t *arguments)
 {
     if (arguments == nullptr)
         return 1;
 
-    int tab = HELP_TAB_NONE;
-    wchar_t search[SEARCH_CHARS];
-    search[0] = 0;
+    HelpRequest request;
+    request.Tab = HELP_TAB_NONE;
+    request.Search[0] = 0;
     wchar_t token[TOKEN_CHARS];
     const wchar_t *line = arguments;
 
     while (NextToken(&line, token) && token[0] != 0) {
-        if (_wcsicmp(token, L"/C") == 0) {
-            tab = HELP_TAB_CONTENTS;
-            search[0] = 0;
-        } else if (_wcsicmp(token, L"/S") == 0) {
-            tab = HELP_TAB_SEARCH;
-            search[0] = 0;
-        } else if (_wcsnicmp(token, L"/S", 2) == 0) {
-            // /S:text, /S=text and /Stext all search for text.
-            const wchar_t *text = token + 2;
-            if (*text == L':' || *text == L'=')
-                text++;
-            wcsncpy(search, text, SEARCH_CHARS - 1);
-            search[SEARCH_CHARS - 1] = 0;
-            QuoteIfBlank(search);
-            tab = HELP_TAB_SEARCH;
-        } else if (_wcsicmp(token, L"/F") == 0) {
-            tab = HELP_TAB_FAVORITES;
-            search[0] = 0;
-        } else if (wcscmp(token, L"/?") == 0) {
-            QPuts(SonaroHelpUsageText);
-            return 0;
-        } else if (wcscmp(token, L"/??") == 0) {
-            QPuts(SonaroHelpUsageText);
-            PrintVersionLine();
-            PrintHelpModuleLine();
-            return 0;
-        } else if (_wcsicmp(token, L"/Q") == 0) {
-            CloseHelpViewer();
-            return 0;
-        } else if (_wcsicmp(token, L"/V") == 0) {
-            PrintVersionReport();
-            return 0;
-        } else if (token[0] == L'/') {
-            return UnknownOption(token);
-        } else {
+        if (token[0] != L'/') {
             // The topic ends the line: whatever follows it is ignored.
             wchar_t topic[1024];
             HelpTopicForName(token, topic);
-            OpenHelp(topic, search, tab);
+            OpenHelp(topic, request.Search, request.Tab);
             return 0;
         }
+        UsageRequest usage = UsageRequested(token);
+        if (usage != USAGE_NONE) {
+            PrintUsage(SonaroHelpUsageText, usage);
+            if (usage == USAGE_VERSION)
+                PrintHelpModuleLine();
+            return 0;
+        }
+        const HelpOption *option = FindOption(HelpOptionTable, HelpOptionCount, token);
+        if (option == nullptr)
+            return UnknownOption(token);
+        int result = option->Apply(&request, token);
+        if (result != HELP_GO_ON)
+            return result;
     }
-    OpenHelp(L"overview", search, tab);
+    OpenHelp(L"overview", request.Search, request.Tab);
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "base/identity.h"
 #include "sys/winhdr.h"
+#include "args/options.h"
 
 // Module versions of the version report (narrow texts of the build).
 #define NEWHELP_VERSION "1.0.8.14"
@@ -26,6 +27,21 @@ int FormatDateStamp(const char *stamp, wchar_t *output);
 void PrintModuleVersion(const wchar_t *name, const char *version);
 // The /V report: the plugin line and one line per module.
 void PrintVersionReport(void);
+
+struct HelpRequest;
+
+#define HELP_GO_ON -1  // an option's "next token, please"
+
+// One option of SONAROHELP, which takes them only with "/".  Apply gives
+// HELP_GO_ON, or the command's result.
+struct HelpOption {
+    const wchar_t *Letters;
+    OptionForm Form;
+    int (*Apply)(HelpRequest *request, const wchar_t *token);
+};
+
+extern const HelpOption HelpOptionTable[];
+extern const size_t HelpOptionCount;
 
 SONARO_EXPORT int WINAPI sonarohelp(wchar_t *arguments);
 // Exported under its decorated name by the .def file.

@@ -1,12 +1,12 @@
 // macrocommand.cpp - SONAROMACRO: create, replace, delete and list host macros.
+#include "macros/macrocommand.h"
+#include "macros/macrousage.h"
 #include "macros/macrolist.h"
 #include "macros/macrostore.h"
 #include "args/parseargs.h"
 #include "console/conlist.h"
 #include "console/highlight.h"
 #include "base/hostapi.h"
-#include "base/identity.h"
-#include "base/usagetexts.h"
 #include "base/errorreport.h"
 #include "sys/syscalls.h"
 
@@ -31,32 +31,27 @@ static int ReportArgument(int index, const wchar_t *format)
     return 1;
 }
 
+const MacroOption MacroOptionTable[] = {
+    {L"D", OPTION_SWITCH, [](MacroCommand *c, wchar_t *) { c->NoHighlight = true; return GO_ON; }},
+    {L"L", OPTION_SWITCH, [](MacroCommand *c, wchar_t *) { c->ListAll = true; return GO_ON; }},
+    // ParsePauseOption writes its own message.
+    {L"P", OPTION_VALUED, [](MacroCommand *c, wchar_t *argument) {
+         return ParsePauseOption(argument, &c->PauseLines) == 1 ? 1 : GO_ON;
+     }},
+};
+const size_t MacroOptionCount = sizeof MacroOptionTable / sizeof MacroOptionTable[0];
+
 static int HandleOption(int index, MacroCommand *command)
 {
     wchar_t *argument = ArgTable.Argument[index];
-    const wchar_t *option = argument + 1;
-
-    if (wcscmp(option, L"?") == 0) {
-        QPuts(SonaroMacroUsageText);
+    UsageRequest usage = UsageRequested(argument);
+    if (usage != USAGE_NONE) {
+        PrintUsage(SonaroMacroUsageText, usage);
         return 0;
     }
-    if (wcscmp(option, L"??") == 0) {
-        QPuts(SonaroMacroUsageText);
-        PrintVersionLine();
-        return 0;
-    }
-    if (_wcsicmp(option, L"D") == 0) {
-        command->NoHighlight = true;
-        return GO_ON;
-    }
-    if (_wcsicmp(option, L"L") == 0) {
-        command->ListAll = true;
-        return GO_ON;
-    }
-    if (towupper(option[0]) == L'P') {
-        // ParsePauseOption writes its own message.
-        return ParsePauseOption(argument, &command->PauseLines) == 1 ? 1 : GO_ON;
-    }
+    const MacroOption *option = FindOption(MacroOptionTable, MacroOptionCount, argument);
+    if (option != nullptr)
+        return option->Apply(command, argument);
     return ReportArgument(index, L"Unknown option: \"%s\"\r\n");
 }
 

@@ -239,7 +239,7 @@ int RunEchoes(PingOptions *options)
 
     wchar_t defaultHost[1025];
     memset(defaultHost, 0, sizeof defaultHost);
-    if (options->HostCount == 0 && ReadSettingString(defaultHost) == 0) {
+    if (options->Hosts.Count == 0 && ReadSettingString(defaultHost) == 0) {
         ReportError(L"Missing host name.\r\n");
         return 1;
     }
@@ -262,13 +262,11 @@ int RunEchoes(PingOptions *options)
     if (OpenEchoResources(&run) == 0) {
         InstallInterruptHandlers();
         StartSound(*options);
-        if (options->HostCount == 0) {
+        if (options->Hosts.Count == 0) {
             PingHost(&run, defaultHost);
         } else {
-            for (int i = 0; i < ArgTable.Count; i++) {
-                if (options->HostFlags[i] != 0 && ArgTable.Argument[i] != nullptr)
-                    PingHost(&run, ArgTable.Argument[i]);
-            }
+            for (int i = 0; i < options->Hosts.Count; i++)
+                PingHost(&run, HostText(&options->Hosts, i));
         }
     }
     CleanUp(&run);

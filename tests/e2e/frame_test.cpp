@@ -5,6 +5,9 @@
 // switched off (NoMidi).
 #include "shellrun.h"
 #include "testsupport.h"
+#include "help/helpusage.h"
+#include "macros/macrousage.h"
+#include "ping/pingusage.h"
 
 namespace {
 
@@ -74,34 +77,20 @@ TEST_F(RealPlugin, UnloadWithoutMidiAndWithoutAConsole)
     EXPECT_BYTES("", r.err);
 }
 
+// Usage hands out a command's usage text without its description line.
 TEST_F(RealPlugin, UsageTexts)
 {
+    auto withoutDescription = [](const wchar_t *text) {
+        std::wstring usage = text;
+        return Utf8(usage.substr(usage.find(L"\n\n") + 2));
+    };
     struct {
         const wchar_t *line;
-        const char *out;
+        std::string out;
     } cases[] = {
-        {L"usage sonaro",
-         "SONARO /4 /6 /A /C /D /F /I:n /L:n /N:n /Q /T /W:n hostname  \r\n\n"
-         "\t/4\tuse IPv4\n\t/6\tuse IPv6\n\t/A\tresolve numeric addresses\n"
-         "\t/C\tshow line numbers\n\t/D\tdisable highlight\n"
-         "\t/F\tset the Don\xE2\x80\x99t Fragment flag\n\t/I:\tspecify Time-To-Live\n"
-         "\t/L:\tpacket size, in bytes    (64)\n\t/N:\tnumber of pings to send  (4)\n"
-         "\t/Q\tquietly\n\t/T\tcontinue until Control-C hit\n"
-         "\t/W:\ttimeout in milliseconds  (3000)\n\n"
-         "Options may begin with either a forward slash or a dash.  \n"
-         "The hostname must be specified.\n"},
-        {L"usage SONAROMACRO",
-         "SONAROMACRO /D /L /P #n=value...  \r\n\n"
-         "\t/D\tdisable highlight\n\t/L\tlist all defined macros\n\t/P\tpage output\n\n"
-         "Use #n=value to create a macro, #n= (with no value) to delete it.  \n"
-         "With no arguments, the default is to list all.\n"},
-        {L"usage sonarohelp",
-         "SONAROHELP /C /F /S /S:text /V topic\r\n\n"
-         "\t/C\tselect the Contents tab\n\t/F\tselect the Favorites tab\n"
-         "\t/S\tselect the Search tab\n\t/S:\tselect the Search tab and search for text\n"
-         "\t/V\tshow detailed plugin version info\n\n"
-         "Opens this plugin\xE2\x80\x99s help file to the specified topic.\n"
-         "If no topic is given, opens the Overview page by default.  \n"},
+        {L"usage sonaro", withoutDescription(SonaroUsageText)},
+        {L"usage SONAROMACRO", withoutDescription(SonaroMacroUsageText)},
+        {L"usage sonarohelp", withoutDescription(SonaroHelpUsageText)},
         {L"usage ping", ""},
         {L"usage @lookuphost", ""},
     };

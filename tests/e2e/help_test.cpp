@@ -3,6 +3,7 @@
 // hh.exe driven to its second tab, closed by /Q, and opened by the help key.
 #include "shellrun.h"
 #include "testsupport.h"
+#include "help/helpusage.h"
 
 #include <commctrl.h>
 
@@ -38,14 +39,7 @@ TEST_F(HelpCommand, VersionReport)
 
 TEST_F(HelpCommand, UsageErrorsAndQuitWithoutViewer)
 {
-    const char usage[] =
-        "Open the Sonaro plugin help file.\n\n"
-        "SONAROHELP /C /F /S /S:text /V topic\r\n\n"
-        "\t/C\tselect the Contents tab\n\t/F\tselect the Favorites tab\n"
-        "\t/S\tselect the Search tab\n\t/S:\tselect the Search tab and search for text\n"
-        "\t/V\tshow detailed plugin version info\n\n"
-        "Opens this plugin\xE2\x80\x99s help file to the specified topic.\n"
-        "If no topic is given, opens the Overview page by default.  \n";
+    const std::string usage = Utf8(SonaroHelpUsageText);
     struct {
         const wchar_t *line;
         DWORD status;
@@ -53,7 +47,7 @@ TEST_F(HelpCommand, UsageErrorsAndQuitWithoutViewer)
     } cases[] = {
         {L"sonarohelp /?", 0, usage, ""},
         {L"sonarohelp /??", 0,
-         std::string(usage) + "\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH ")\r\n\t\t\t\tNewHelp  1.0.8.14\r\n", ""},
+         usage + "\r\n\t\t\t\tSonaro  " SONARO_FULL_VERSION_TEXT " (" ARCH ")\r\n\t\t\t\tNewHelp  1.0.8.14\r\n", ""},
         {L"sonarohelp /x", 1, "", "Sonaro plugin: Unknown option: \"/X\"\r\n"},
         {L"sonarohelp /c: sonaro", 1, "", "Sonaro plugin: Unknown option: \"/C:\"\r\n"},
         {L"sonarohelp /q", 0, "", ""},

@@ -3,6 +3,7 @@
 // listing, matching, every message, and the round trip through SONARO.
 #include "shellrun.h"
 #include "testsupport.h"
+#include "macros/macrousage.h"
 
 #include <string>
 #include <vector>
@@ -236,11 +237,7 @@ TEST_F(Macros, Options)
     EXPECT_BYTES(all, Listing(L"sonaromacro /d /p"));
     EXPECT_BYTES(all, Listing(L"sonaromacro /P:250m,20 /p=1;5"));
 
-    const std::string usage =
-        "List or change SONARO macros.\n\nSONAROMACRO /D /L /P #n=value...  \r\n\n"
-        "\t/D\tdisable highlight\n\t/L\tlist all defined macros\n\t/P\tpage output\n\n"
-        "Use #n=value to create a macro, #n= (with no value) to delete it.  \n"
-        "With no arguments, the default is to list all.\n";
+    const std::string usage = Utf8(SonaroMacroUsageText);
     // The usage text ends the command: changes before it stay, later
     // arguments are not looked at.
     EXPECT_BYTES(usage, Listing(L"sonaromacro #4=four /? #5=five /x"));

@@ -1,6 +1,7 @@
 // SONARO end to end: hostshell.exe with the real DLL and real ICMP to 127.0.0.1.
 #include "shellrun.h"
 #include "testsupport.h"
+#include "ping/pingusage.h"
 
 #include <gtest/gtest.h>
 
@@ -54,14 +55,7 @@ std::string LoopbackStats(unsigned sent)
 
 const char LoopbackHeader[] = "\r\nPinging 127.0.0.1 with 64 bytes of data:\r\n\r\n";
 
-const std::string UsageText = Utf8(
-    L"Audibly ping a network host.\n\nSONARO /4 /6 /A /C /D /F /I:n /L:n /N:n /Q /T /W:n "
-    L"hostname  \r\n\n\t/4\tuse IPv4\n\t/6\tuse IPv6\n\t/A\tresolve numeric addresses\n\t/C\t"
-    L"show line numbers\n\t/D\tdisable highlight\n\t/F\tset the Don\x2019t Fragment flag\n\t/I:"
-    L"\tspecify Time-To-Live\n\t/L:\tpacket size, in bytes    (64)\n\t/N:\tnumber of pings to "
-    L"send  (4)\n\t/Q\tquietly\n\t/T\tcontinue until Control-C hit\n\t/W:\ttimeout in "
-    L"milliseconds  (3000)\n\nOptions may begin with either a forward slash or a dash.  \nThe "
-    L"hostname must be specified.\n");
+const std::string UsageText = Utf8(SonaroUsageText);
 
 // DefaultHostname under the current user; null removes it.
 void SetDefaultHostname(const wchar_t *name)

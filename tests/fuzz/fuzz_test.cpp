@@ -14,6 +14,7 @@
 #include "frame/entries.h"
 #include "help/helpcommand.h"
 #include "help/newhelp.h"
+#include "macros/macrocommand.h"
 #include "ping/interrupt.h"
 #include "ping/pingoptions.h"
 #include "ping/statistics.h"
@@ -25,9 +26,11 @@
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <deque>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
-extern "C" int WINAPI sonaromacro(wchar_t *arguments);
 extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
 
 namespace {
@@ -55,18 +58,37 @@ struct Entry {
     const wchar_t *const *Words;    // words of its own
 };
 
-const wchar_t *const SonaroWords[] = {
-    L"/4", L"/6", L"/a", L"/C", L"/d", L"/F", L"/q", L"/T", L"/?", L"/??", L"-?", L"/E",
-    L"/G", L"/I", L"/L", L"/N", L"/O", L"/V", L"/W", L"/X", L"/Y", L"/Z", L"/N:", L"/L=",
-    L"/Z:250", L"/n:3", L"/W:1", L"/e:35", L"/x0", L"/y:50", L"/I:1", L"/L:65520", L"/K",
-    L"/N/Q", L"-4", L"/n", L"/Nx", nullptr};
-const wchar_t *const MacroWords[] = {
-    L"/L", L"/P", L"/D", L"/?", L"/??", L"/l /p", L"#1=10.0.0.1", L"#2:", L"#x=dual",
-    L"#name=127.0.0.1", L"#Router=1", L"#9999999999=1", L"#0=", L"#a*", L"#?", L"#", L"=",
-    L"#dual=::1", nullptr};
-const wchar_t *const HelpWords[] = {
-    L"/V", L"/Q", L"/C", L"/S", L"/F", L"/?", L"/??", L"/v /q", L"sonaro", L"@pingtime",
-    L"_pingavg", L"ports", L"/S:ports", L"/C sonaromacro", L"index", nullptr};
+// A command's words: /? and /??, each option of its table (a valued one
+// with ":" too), and words of its own.  The texts stay for the whole run.
+std::deque<std::wstring> optionTexts;
+
+template <class Row>
+std::vector<const wchar_t *> OptionWords(const Row *rows, size_t count,
+                                         std::initializer_list<const wchar_t *> own)
+{
+    std::vector<const wchar_t *> words = {L"/?", L"/??", L"-?"};
+    for (size_t i = 0; i < count; i++) {
+        if (rows[i].Form != OPTION_NONE)
+            words.push_back(optionTexts.emplace_back(std::wstring(L"/") + rows[i].Letters).c_str());
+        if (rows[i].Form == OPTION_VALUED)
+            words.push_back(optionTexts.emplace_back(std::wstring(L"-") + rows[i].Letters + L":").c_str());
+    }
+    words.insert(words.end(), own);
+    words.push_back(nullptr);
+    return words;
+}
+
+const std::vector<const wchar_t *> SonaroWords = OptionWords(
+    PingOptionTable, PingOptionCount,
+    {L"/Z:250", L"/n:3", L"/W:1", L"/e:35", L"/x0", L"/y:50", L"/K", L"/N/Q", L"-4", L"/Nx"});
+const std::vector<const wchar_t *> MacroWords = OptionWords(
+    MacroOptionTable, MacroOptionCount,
+    {L"/l /p", L"#1=10.0.0.1", L"#2:", L"#x=dual", L"#name=127.0.0.1", L"#Router=1",
+     L"#9999999999=1", L"#0=", L"#a*", L"#?", L"#", L"=", L"#dual=::1"});
+const std::vector<const wchar_t *> HelpWords = OptionWords(
+    HelpOptionTable, HelpOptionCount,
+    {L"/v /q", L"sonaro", L"@pingtime", L"_pingavg", L"ports", L"/S:ports", L"/C sonaromacro",
+     L"index"});
 const wchar_t *const FunctionWords[] = {
     L"0", L"1", L"2", L"3", L"128", L"129", L"138", L"6", L"22", L"0x80", L"dual", L"v4only",
     L"127.0.0.1,1,32,64,1", L"::1,,,,1", L"dual,1,12,1,130", L"#1", L"#dns", nullptr};
@@ -78,9 +100,9 @@ int WINAPI CallUsage(wchar_t *name);
 int WINAPI CallHelp(wchar_t *name) { return Help(name); }
 
 const Entry Entries[] = {
-    {"sonaro", COMMAND, sonaro, 0, 2, SonaroWords},
-    {"sonaromacro", COMMAND, sonaromacro, 0, 3, MacroWords},
-    {"sonarohelp", COMMAND, sonarohelp, 0, 1, HelpWords},
+    {"sonaro", COMMAND, sonaro, 0, 2, SonaroWords.data()},
+    {"sonaromacro", COMMAND, sonaromacro, 0, 3, MacroWords.data()},
+    {"sonarohelp", COMMAND, sonarohelp, 0, 1, HelpWords.data()},
     {"@SONAROMACRO", FUNCTION, f_sonaromacro, -1, 0, FunctionWords},
     {"@LOOKUPHOST", FUNCTION, f_lookuphost, -1, 0, FunctionWords},
     {"@PINGDHCP", FUNCTION, f_pingdhcp, -1, 0, FunctionWords},
@@ -318,7 +340,7 @@ TEST_F(Fuzz, EveryEntryTakesAnyArgument)
     for (unsigned long index = first; index <= last; index++) {
         if (index == first || index % RegistryEpoch == 0) {
             Random registry(StreamSeed(seed, index / RegistryEpoch, 2));
-            RandomRegistry(&registry, SonaroWords);
+            RandomRegistry(&registry, SonaroWords.data());
             if (HasFailure())
                 Fail("the registry contents could not be written");
         }

@@ -1,6 +1,7 @@
 // fuzzinput.cpp - argument texts and registry contents for the fuzzer.
 #include "fuzzinput.h"
 #include "testsupport.h"
+#include "ping/pingoptions.h"
 
 #include <algorithm>
 #include <vector>
@@ -155,10 +156,17 @@ std::wstring ArgumentText(Random *random, const wchar_t *const *words, size_t ca
 namespace {
 
 #define HIGHLIGHT_PARENT L"Software\\OrvelPlugins"
-const wchar_t *const SettingNames[] = {
-    L"Count", L"Timeout", L"PacketSize", L"SnoozeTime", L"ErrorSnooze", L"Instrument",
-    L"ErrorDrum", L"OpErrorDrum", L"Octave", L"NoMidi", L"DefaultHostname", L"Highlight",
-    L"count", L"DEFAULTHOSTNAME"};
+// SONARO's settings, the key's other values, and names in another case.
+std::vector<std::wstring> SettingNames(void)
+{
+    std::vector<std::wstring> names;
+    for (size_t i = 0; i < PingOptionCount; i++) {
+        if (PingOptionTable[i].Setting != nullptr)
+            names.push_back(PingOptionTable[i].Setting);
+    }
+    names.insert(names.end(), {L"NoMidi", L"DefaultHostname", L"Highlight", L"count", L"DEFAULTHOSTNAME"});
+    return names;
+}
 const wchar_t *const Highlights[] = {
     L"bright white on blue", L"inv", L"0x1F", L"0x", L"0x1FF", L"0xZZ", L"red", L"15 on 0",
     L"16 on 2", L"inverse", L"bright", L"on", L"1e", L"-1"};
@@ -204,7 +212,8 @@ void RandomRegistry(Random *random, const wchar_t *const *words)
     ClearFuzzRegistry();
     for (unsigned i = random->Below(6); i > 0; i--) {
         HKEY root = random->Chance(70) ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-        std::wstring name = random->Pick(SettingNames);
+        static const std::vector<std::wstring> settings = SettingNames();
+        std::wstring name = settings[random->Below(static_cast<unsigned>(settings.size()))];
         std::wstring text = name == L"Highlight" ? random->Pick(Highlights) : ValueText(random, words);
         WriteRandomValue(random, root, TEST_SETTINGS_KEY, name, text);
     }

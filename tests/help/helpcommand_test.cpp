@@ -3,7 +3,7 @@
 
 #include "help/helpcommand.h"
 #include "frame/entries.h"
-#include "base/usagetexts.h"
+#include "help/helpusage.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,13 +1,12 @@
 // SONAROMACRO where the end-to-end tests cannot reach: failed allocations,
 // Control-C in the middle of a listing, and that every path frees its lists.
 #include "fakeworld.h"
+#include "macros/macrocommand.h"
 #include "macros/macrolist.h"
 #include "console/conlist.h"
 
 #include <string.h>
 #include <string>
-
-extern "C" int WINAPI sonaromacro(wchar_t *arguments);
 
 namespace {
 
