@@ -160,6 +160,54 @@ static void Unload(PluginSet &plugins, const wchar_t *rest, LineOutcome &outcome
     StopPlugin(plugins, static_cast<int>(number - 1), 0);
 }
 
+// The plugins' Shared MIDI record of this process: the parents lasting, the
+// record volatile, as the plugins make them.
+static bool WriteSharedMidiRecord(DWORD handle, DWORD count)
+{
+    const wchar_t parent[] = L"Software\\OrvelPlugins\\Shared MIDI";
+    wchar_t name[64];
+    wsprintfW(name, L"%s\\%04X", parent, static_cast<unsigned>(GetCurrentProcessId()));
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, parent, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, name, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool written = RegSetValueExW(key, L"Handle", 0, REG_DWORD,
+                                  reinterpret_cast<const BYTE *>(&handle),
+                                  sizeof handle) == ERROR_SUCCESS &&
+                   RegSetValueExW(key, L"RefCount", 0, REG_DWORD,
+                                  reinterpret_cast<const BYTE *>(&count),
+                                  sizeof count) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
+// "midirecord HANDLE COUNT": the record as a process that ended without
+// unloading its plugins leaves it, for a plugin loaded after this line.
+static void MidiRecord(const wchar_t *rest, LineOutcome &outcome)
+{
+    std::wstring text = Argument(rest);
+    outcome.setsResult = true;
+    wchar_t *end = nullptr;
+    unsigned long handle = wcstoul(text.c_str(), &end, 0);
+    bool ok = end != text.c_str() && IsBlank(*end);
+    unsigned long count = 0;
+    if (ok) {
+        const wchar_t *start = SkipBlanks(end);
+        count = wcstoul(start, &end, 0);
+        ok = end != start && *end == 0;
+    }
+    if (!ok) {
+        ShellError(L"Syntax: midirecord HANDLE COUNT\r\n");
+        outcome.result = 2;
+        return;
+    }
+    outcome.result = WriteSharedMidiRecord(handle, count) ? 0 : 1;
+}
+
 static LineOutcome Dispatch(PluginSet &plugins, const wchar_t *line)
 {
     LineOutcome outcome;
@@ -188,6 +236,8 @@ static LineOutcome Dispatch(PluginSet &plugins, const wchar_t *line)
         Load(plugins, rest, outcome);
     } else if (_wcsicmp(name, L"unload") == 0) {
         Unload(plugins, rest, outcome);
+    } else if (_wcsicmp(name, L"midirecord") == 0) {
+        MidiRecord(rest, outcome);
     } else if (_wcsicmp(name, L"exit") == 0) {
         Exit(rest, outcome);
     } else if (CommandEntry command = FindCommand(plugin, word); command.entry) {

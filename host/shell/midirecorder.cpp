@@ -171,6 +171,21 @@ MMRESULT WINAPI RecorderClose(HMIDIOUT handle)
     return place >= 0 ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
 }
 
+// Known only from its open to its close, as the system's handles are: the
+// plugins ask so before they reuse a handle they find in a record.
+MMRESULT WINAPI RecorderGetID(HMIDIOUT handle, LPUINT device)
+{
+    EnterCriticalSection(&Lock);
+    bool open = FindOpen(reinterpret_cast<UINT_PTR>(handle)) >= 0;
+    LeaveCriticalSection(&Lock);
+    if (!open)
+        return MMSYSERR_INVALHANDLE;
+    if (device == nullptr)
+        return MMSYSERR_INVALPARAM;
+    *device = 0;
+    return MMSYSERR_NOERROR;
+}
+
 // The stand-ins have the system's signatures, or the stack of a 32-bit
 // caller would not balance.
 static_assert(std::is_same_v<decltype(&RecorderGetNumDevs), decltype(&midiOutGetNumDevs)>);
@@ -180,6 +195,7 @@ static_assert(std::is_same_v<decltype(&RecorderOpen), decltype(&midiOutOpen)>);
 static_assert(std::is_same_v<decltype(&RecorderShortMsg), decltype(&midiOutShortMsg)>);
 static_assert(std::is_same_v<decltype(&RecorderReset), decltype(&midiOutReset)>);
 static_assert(std::is_same_v<decltype(&RecorderClose), decltype(&midiOutClose)>);
+static_assert(std::is_same_v<decltype(&RecorderGetID), decltype(&midiOutGetID)>);
 
 struct Redirect {
     const char *name;
@@ -194,6 +210,7 @@ const Redirect Redirects[] = {
     {"midiOutShortMsg", reinterpret_cast<void *>(&RecorderShortMsg)},
     {"midiOutReset", reinterpret_cast<void *>(&RecorderReset)},
     {"midiOutClose", reinterpret_cast<void *>(&RecorderClose)},
+    {"midiOutGetID", reinterpret_cast<void *>(&RecorderGetID)},
 };
 
 // Overwrites the start of the entry with a jump to the replacement.  On x64

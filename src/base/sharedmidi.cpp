@@ -1,7 +1,10 @@
 // sharedmidi.cpp - the MIDI handle published in a volatile registry record.
 //
-// The record holds the handle as a 32-bit number.  A 64-bit handle that does
-// not fit is never published: that plugin opens and closes its own device.
+// "Handle" is a REG_DWORD whenever the handle fits in 32 bits, as every
+// plugin of the family reads it.  A wider handle (x64 only) is written as a
+// REG_QWORD of its full value: a reader that knows only REG_DWORD sees no
+// record and never uses a truncated handle, while our own x64 copies still
+// share the one device, which a hardware port could not open twice.
 #include "base/sharedmidi.h"
 #include "base/pluginstate.h"
 #include "sys/syscalls.h"
@@ -64,14 +67,42 @@ static void WriteRecordValue(HKEY key, const wchar_t *name, DWORD value)
                         sizeof value);
 }
 
-static DWORD HandleNumber(HMIDIOUT handle)
+// The record's "Handle": a REG_DWORD, or on x64 a REG_QWORD; 0 when it is
+// missing or of another type.
+static uintptr_t ReadRecordHandle(HKEY key)
 {
-    return static_cast<DWORD>(reinterpret_cast<uintptr_t>(handle));
+    DWORD number = 0;
+    if (ReadRegistryValue(key, L"Handle", REG_DWORD, &number, sizeof number, 0, nullptr) ==
+        ERROR_SUCCESS)
+        return number;
+#ifdef _WIN64
+    ULONGLONG wide = 0;
+    if (ReadRegistryValue(key, L"Handle", REG_QWORD, &wide, sizeof wide, 0, nullptr) ==
+        ERROR_SUCCESS)
+        return wide;
+#endif
+    return 0;
 }
 
-static bool FitsRecord(HMIDIOUT handle)
+static void WriteRecordHandle(HKEY key, HMIDIOUT handle)
 {
-    return reinterpret_cast<uintptr_t>(handle) <= 0xFFFFFFFFu;
+    uintptr_t number = reinterpret_cast<uintptr_t>(handle);
+    if (number <= 0xFFFFFFFFu) {
+        WriteRecordValue(key, L"Handle", static_cast<DWORD>(number));
+        return;
+    }
+    ULONGLONG wide = number;
+    SYS(RegSetValueExW)(key, L"Handle", 0, REG_QWORD, reinterpret_cast<const BYTE *>(&wide),
+                        sizeof wide);
+}
+
+// A process that ended without unloading its plugins leaves its record
+// behind, and a later process may get the same id: a stored handle is used
+// only while the MIDI system still knows it as an open output handle here.
+static bool HandleIsLive(HMIDIOUT handle)
+{
+    UINT device = 0;
+    return SYS(midiOutGetID)(handle, &device) != MMSYSERR_INVALHANDLE;
 }
 
 HMIDIOUT OpenSharedMidi(void)
@@ -83,10 +114,11 @@ HMIDIOUT OpenSharedMidi(void)
     HMIDIOUT handle = nullptr;
     DWORD count = 0;
     if (key) {
-        DWORD stored = ReadRecordValue(key, L"Handle");
+        uintptr_t stored = ReadRecordHandle(key);
         DWORD storedCount = stored ? ReadRecordValue(key, L"RefCount") : 0;
-        if (stored && storedCount) {
-            handle = reinterpret_cast<HMIDIOUT>(static_cast<uintptr_t>(stored));
+        HMIDIOUT storedHandle = reinterpret_cast<HMIDIOUT>(stored);
+        if (stored && storedCount && HandleIsLive(storedHandle)) {
+            handle = storedHandle;
             count = storedCount + 1;
         }
     }
@@ -100,19 +132,10 @@ HMIDIOUT OpenSharedMidi(void)
             return nullptr;
         }
         count = 1;
-        if (!FitsRecord(handle)) {
-            // Cannot be shared through a 32-bit record: keep it private and
-            // leave no record that others could misread.
-            if (key) {
-                SYS(RegCloseKey)(key);
-                SYS(RegDeleteKeyW)(HKEY_CURRENT_USER, name);
-            }
-            return handle;
-        }
     }
 
     if (key) {
-        WriteRecordValue(key, L"Handle", HandleNumber(handle));
+        WriteRecordHandle(key, handle);
         WriteRecordValue(key, L"RefCount", count);
         SYS(RegCloseKey)(key);
     }
@@ -123,17 +146,13 @@ int ReleaseSharedMidi(void)
 {
     if (MidiOut == nullptr)
         return 0;
-    if (!FitsRecord(MidiOut)) {
-        SYS(midiOutClose)(MidiOut);
-        return 0;
-    }
 
     wchar_t name[64];
     SharedMidiKeyName(name);
     HKEY key = OpenSharedMidiKey(name);
     DWORD count = 1;
     if (key) {
-        if (ReadRecordValue(key, L"Handle") != HandleNumber(MidiOut)) {
+        if (ReadRecordHandle(key) != reinterpret_cast<uintptr_t>(MidiOut)) {
             // The record is someone else's, or gone: close our own handle only.
             SYS(RegCloseKey)(key);
             SYS(midiOutClose)(MidiOut);

@@ -145,7 +145,8 @@ int SetMixerVolume(DWORD volume, int mute)
     return result;
 }
 
-int SetEndpointVolume(DWORD volume, int mute)
+// The endpoint's level and mute, on a thread that can use COM.
+static int SetEndpointLevel(DWORD volume, int mute)
 {
     IMMDeviceEnumerator *enumerator = nullptr;
     if (FAILED(SYS(CoCreateInstance)(ClsidDeviceEnumerator, nullptr, CLSCTX_INPROC_SERVER,
@@ -175,4 +176,17 @@ int SetEndpointVolume(DWORD volume, int mute)
     endpoint->SetMute(mute != 0 ? TRUE : FALSE, nullptr);
     endpoint->Release();
     return 0;
+}
+
+int SetEndpointVolume(DWORD volume, int mute)
+{
+    // The host's thread need not have COM.  A single-threaded apartment is
+    // joined for this call and left again; a thread already in the
+    // multithreaded one answers RPC_E_CHANGED_MODE and is used as it is.
+    // Every success, S_FALSE too, is balanced by one CoUninitialize.
+    HRESULT joined = SYS(CoInitializeEx)(nullptr, COINIT_APARTMENTTHREADED);
+    int result = SetEndpointLevel(volume, mute);
+    if (joined == S_OK || joined == S_FALSE)
+        SYS(CoUninitialize)();
+    return result;
 }

@@ -40,11 +40,11 @@
     X(IcmpCloseHandle) X(GetIpErrorString) X(GetIpStatistics)                 \
     X(GetNetworkParams) X(GetAdaptersInfo)                                    \
     /* MIDI, mixer, COM */                                                    \
-    X(midiOutOpen) X(midiOutShortMsg) X(midiOutClose)                         \
+    X(midiOutOpen) X(midiOutShortMsg) X(midiOutClose) X(midiOutGetID)         \
     X(mixerOpen) X(mixerClose) X(mixerGetDevCapsW) X(mixerGetLineInfoW)       \
     X(mixerGetLineControlsW) X(mixerSetControlDetails)                        \
     X(waveOutOpen) X(waveOutClose)                                            \
-    X(CoCreateInstance)                                                       \
+    X(CoInitializeEx) X(CoUninitialize) X(CoCreateInstance)                   \
     /* windows of the help viewer */                                          \
     X(EnumWindows) X(EnumChildWindows) X(GetWindowThreadProcessId)            \
     X(GetClassNameW) X(GetDlgCtrlID) X(PostMessageW) X(SendMessageW)          \

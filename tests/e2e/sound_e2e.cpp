@@ -338,6 +338,23 @@ TEST(SoundEndToEnd, TwoCopiesShareOneDevice)
     }
 }
 
+// A record of the shell's own process id, as one that ended without
+// unloading its plugins leaves it, with a handle the device never issued:
+// the plugin loaded after it opens the device and plays every note on it.
+TEST(SoundEndToEnd, ARecordOfAClosedHandleIsNotTrusted)
+{
+    const std::wstring load = L"load " + BinDirectory() + PLUGIN_DLL_NAME_W;
+    RecordedRun run = RunRecorded({L"--plugin", BinDirectory() + L"FakePlugin.dll", L"-c",
+                                   L"midirecord 0x7777 1", L"-c", load, L"-c",
+                                   L"sonaro /n:2 /z:250 127.0.0.1"});
+    ASSERT_TRUE(run.logWritten);
+    EXPECT_EQ(run.shell.exitCode, 0u);
+    EXPECT_BYTES("", run.shell.err);
+    EXPECT_EQ("open 1 device 0\nC5 72\n" + ReplyNotes(run.shell, 60) + AllNotesOff + "close 1\n",
+              Texts(run.log));
+    EXPECT_EQ(SharedMidiRecordCount(), 0);
+}
+
 // The files are written however the shell ends; here by "exit" with lines
 // still to come.  The MIDI file holds the log's messages at their times in
 // milliseconds, after the tempo, and ends its track.

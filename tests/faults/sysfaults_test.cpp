@@ -54,12 +54,12 @@ TEST_F(SysFaultsTest, ReleasesAndInfallibleEntriesHaveNoFailure)
     const SysId none[] = {SYS_free, SYS_CloseHandle, SYS_RegCloseKey, SYS_IcmpCloseHandle,
                           SYS_FreeAddrInfoW, SYS_DnsFree, SYS_midiOutClose, SYS_WSACleanup,
                           SYS_GetTickCount, SYS_Sleep, SYS_GetCurrentProcessId,
-                          SYS_GetLastError, SYS__kbhit, SYS_timeEndPeriod};
+                          SYS_GetLastError, SYS__kbhit, SYS_timeEndPeriod, SYS_CoUninitialize};
     for (SysId id : none)
         EXPECT_FALSE(SysFaultOf(id).CanFail) << SysName(id);
     const SysId some[] = {SYS_malloc, SYS_RegOpenKeyExW, SYS_IcmpSendEcho, SYS_GetAddrInfoW,
                           SYS_CoCreateInstance, SYS_midiOutShortMsg, SYS_timeBeginPeriod,
-                          SYS_QueryPerformanceCounter};
+                          SYS_QueryPerformanceCounter, SYS_CoInitializeEx, SYS_midiOutGetID};
     for (SysId id : some)
         EXPECT_TRUE(SysFaultOf(id).CanFail) << SysName(id);
     EXPECT_FALSE(SysFaultOf(-1).CanFail);

@@ -14,12 +14,20 @@ namespace {
 std::vector<HMIDIOUT> &closed = fake::midi.Closed;
 uintptr_t &nextHandle = fake::midi.Handle;
 
-DWORD RecordValue(const wchar_t *name, DWORD *type = nullptr)
+HMIDIOUT Handle(uintptr_t number)
+{
+    return reinterpret_cast<HMIDIOUT>(number);
+}
+
+// A value of the record (up to eight bytes); 0xDEAD without the key, 0xBAD
+// without the value.
+ULONGLONG RecordValue(const wchar_t *name, DWORD *type = nullptr)
 {
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, RECORD_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0xDEADu;
-    DWORD value = 0, t = 0, size = sizeof value;
+    ULONGLONG value = 0;
+    DWORD t = 0, size = sizeof value;
     LSTATUS status = RegQueryValueExW(key, name, nullptr, &t, reinterpret_cast<BYTE *>(&value), &size);
     RegCloseKey(key);
     if (type)
@@ -29,11 +37,13 @@ DWORD RecordValue(const wchar_t *name, DWORD *type = nullptr)
 
 bool RecordExists()
 {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, RECORD_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return RecordValue(L"Handle") != 0xDEADu;
+}
+
+void SeedRecord(DWORD handle, DWORD count)
+{
+    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", handle);
+    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"RefCount", count);
 }
 
 class SharedMidiTest : public FakeWorldTest {
@@ -62,10 +72,14 @@ TEST_F(SharedMidiTest, KeyNameIsTheProcessIdInHex)
 
 TEST_F(SharedMidiTest, TwoHoldersShareOneDevice)
 {
+    fake::midi.Live.clear();
     HMIDIOUT first = OpenSharedMidi();
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(first), 0x5150u);
-    EXPECT_EQ(RecordValue(L"Handle"), 0x5150u);
-    EXPECT_EQ(RecordValue(L"RefCount"), 1u);
+    EXPECT_EQ(first, Handle(0x5150));
+    DWORD type = 0;
+    EXPECT_EQ(RecordValue(L"Handle", &type), 0x5150u);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(RecordValue(L"RefCount", &type), 1u);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
 
     HMIDIOUT second = OpenSharedMidi();
     EXPECT_EQ(second, first);
@@ -79,9 +93,9 @@ TEST_F(SharedMidiTest, TwoHoldersShareOneDevice)
     EXPECT_EQ(RecordValue(L"Handle"), 0x5150u);
 
     EXPECT_EQ(ReleaseSharedMidi(), 0);
-    ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(closed[0], first);
+    EXPECT_EQ(closed, std::vector<HMIDIOUT>({first}));
     EXPECT_FALSE(RecordExists());
+    EXPECT_EQ(fake::registry.OpenKeys, 0);
 }
 
 TEST_F(SharedMidiTest, NoDeviceLeavesNoRecord)
@@ -91,33 +105,77 @@ TEST_F(SharedMidiTest, NoDeviceLeavesNoRecord)
     EXPECT_FALSE(RecordExists());
 }
 
-TEST_F(SharedMidiTest, IncompleteRecordIsNotTrusted)
+// A record is taken only when complete and when its handle is still open in
+// this process (0x5150 is: the fake world's device); any other gets device 0
+// and a fresh record.
+TEST_F(SharedMidiTest, OnlyACompleteRecordOfALiveHandleIsTaken)
 {
-    // Handle without a count, or of the wrong type: no record.
-    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", 0x7777);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(OpenSharedMidi()), 0x5150u);
-    EXPECT_EQ(RecordValue(L"RefCount"), 1u);
-
-    DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
-    SetRegistryString(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", L"7777");
-    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"RefCount", 3);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(OpenSharedMidi()), 0x5150u);
-    EXPECT_EQ(fake::midi.Opened, 2);
-    DWORD type = 0;
-    EXPECT_EQ(RecordValue(L"Handle", &type), 0x5150u);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    struct {
+        const char *what;
+        void (*seed)();
+        int opens;
+        DWORD count;
+    } cases[] = {
+        {"none", [] {}, 1, 1},
+        {"live", [] { SeedRecord(0x5150, 1); }, 0, 2},
+        {"live, count 6", [] { SeedRecord(0x5150, 6); }, 0, 7},
+        {"dead", [] { SeedRecord(0x1234, 1); }, 1, 1},
+        {"dead, count 5", [] { SeedRecord(0x1234, 5); }, 1, 1},
+        {"no count", [] { SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", 0x5150); }, 1, 1},
+        {"count 0", [] { SeedRecord(0x5150, 0); }, 1, 1},
+        {"handle 0", [] { SeedRecord(0, 3); }, 1, 1},
+        {"handle as text",
+         [] {
+             SetRegistryString(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", L"5150");
+             SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"RefCount", 3);
+         },
+         1, 1},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
+        fake::midi.Opened = 0;
+        c.seed();
+        EXPECT_EQ(OpenSharedMidi(), Handle(0x5150));
+        EXPECT_EQ(fake::midi.Opened, c.opens);
+        DWORD type = 0;
+        EXPECT_EQ(RecordValue(L"Handle", &type), 0x5150u);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(RecordValue(L"RefCount"), c.count);
+        EXPECT_EQ(fake::registry.OpenKeys, 0);
+    }
 }
 
-TEST_F(SharedMidiTest, ARecordOfSomeoneElseIsLeftAlone)
+// Our handle is 0x5150.  The count is lowered while others hold the device;
+// a missing or zero count counts as one; someone else's record is left alone.
+TEST_F(SharedMidiTest, ReleaseFollowsTheCount)
 {
-    MidiOut = reinterpret_cast<HMIDIOUT>(static_cast<uintptr_t>(0x1111));
-    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", 0x2222);
-    SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"RefCount", 2);
-    EXPECT_EQ(ReleaseSharedMidi(), 0);
-    ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(closed[0], MidiOut);
-    EXPECT_EQ(RecordValue(L"Handle"), 0x2222u);
-    EXPECT_EQ(RecordValue(L"RefCount"), 2u);
+    struct {
+        const char *what;
+        void (*seed)();
+        bool closes;
+        ULONGLONG handle, count;  // the record after; 0xDEAD: none
+    } cases[] = {
+        {"count 3", [] { SeedRecord(0x5150, 3); }, false, 0x5150, 2},
+        {"count 2", [] { SeedRecord(0x5150, 2); }, false, 0x5150, 1},
+        {"count 1", [] { SeedRecord(0x5150, 1); }, true, 0xDEAD, 0xDEAD},
+        {"count 0", [] { SeedRecord(0x5150, 0); }, true, 0xDEAD, 0xDEAD},
+        {"no count", [] { SetRegistryDword(HKEY_CURRENT_USER, RECORD_KEY, L"Handle", 0x5150); },
+         true, 0xDEAD, 0xDEAD},
+        {"someone else's", [] { SeedRecord(0x2222, 2); }, true, 0x2222, 2},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteRegistryTree(HKEY_CURRENT_USER, RECORD_KEY);
+        closed.clear();
+        c.seed();
+        MidiOut = Handle(0x5150);
+        EXPECT_EQ(ReleaseSharedMidi(), 0);
+        EXPECT_EQ(closed, c.closes ? std::vector<HMIDIOUT>({MidiOut}) : std::vector<HMIDIOUT>());
+        EXPECT_EQ(RecordValue(L"Handle"), c.handle);
+        EXPECT_EQ(RecordValue(L"RefCount"), c.count);
+        EXPECT_EQ(fake::registry.OpenKeys, 0) << "every key closed";
+    }
 }
 
 TEST_F(SharedMidiTest, ReleaseWithoutMidiDoesNothing)
@@ -132,25 +190,11 @@ TEST_F(SharedMidiTest, RegistryFailureKeepsTheDevicePrivate)
 {
     FailEntry(SYS_RegCreateKeyExW);
     HMIDIOUT handle = OpenSharedMidi();
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(handle), 0x5150u);
+    EXPECT_EQ(handle, Handle(0x5150));
     EXPECT_FALSE(RecordExists());
     MidiOut = handle;
     EXPECT_EQ(ReleaseSharedMidi(), 0);
     ASSERT_EQ(closed.size(), 1u);
-}
-
-TEST_F(SharedMidiTest, WideHandlesAreNeverPublished)
-{
-    if (sizeof(void *) == 4)
-        GTEST_SKIP() << "only a 64-bit process has handles wider than the record";
-    nextHandle = static_cast<uintptr_t>(0x123456789ull);
-    HMIDIOUT handle = OpenSharedMidi();
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(handle), nextHandle);
-    EXPECT_FALSE(RecordExists());
-    MidiOut = handle;
-    ReleaseSharedMidi();
-    ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(closed[0], handle);
 }
 
 TEST_F(SharedMidiTest, NoMidiFromEnvironmentOrRegistry)

@@ -169,3 +169,43 @@ TEST_F(SoundVolumeTest, WindowsVersionChoosesTheMechanism)
         EXPECT_EQ(g_sysCallCount[SYS_CoCreateInstance], c.endpointCalls) << c.major;
     }
 }
+
+// The host's thread may have no apartment, a single-threaded one or the
+// multithreaded one: the volume is set in each, every CoInitializeEx that
+// succeeds is undone, and the thread is left as it was found.
+TEST_F(SoundVolumeTest, EndpointInEachApartment)
+{
+    using fake::Apartment;
+    using fake::com;
+    struct {
+        const char *what;
+        Apartment kind;
+        int inits;
+        bool initFails;
+        int result, uninits;
+        Apartment createdIn;
+    } cases[] = {
+        {"no apartment", Apartment::None, 0, false, 0, 1, Apartment::Single},
+        {"single-threaded", Apartment::Single, 1, false, 0, 1, Apartment::Single},
+        {"single-threaded twice", Apartment::Single, 2, false, 0, 1, Apartment::Single},
+        {"multithreaded", Apartment::Multi, 1, false, 0, 0, Apartment::Multi},
+        {"COM cannot start", Apartment::None, 0, true, 2, 0, Apartment::None},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fake::InstallSound();
+        com.Kind = c.kind;
+        com.Inits = c.inits;
+        if (c.initFails)
+            FailEntry(SYS_CoInitializeEx);
+        EXPECT_EQ(SetEndpointVolume(30, 0), c.result);
+        EXPECT_EQ(endpoint.LevelCalls, c.result == 0 ? 1 : 0);
+        EXPECT_EQ(endpoint.Level, c.result == 0 ? 0.3f : 0.0f);
+        EXPECT_EQ(com.CreatedIn, c.createdIn);
+        EXPECT_EQ(com.InitCalls, c.initFails ? 0 : 1);
+        EXPECT_EQ(com.UninitCalls, c.uninits);
+        EXPECT_EQ(com.Kind, c.kind) << "the thread's apartment as it was";
+        EXPECT_EQ(com.Inits, c.inits);
+        EXPECT_EQ(endpoint.EnumeratorRefs, 0);
+    }
+}

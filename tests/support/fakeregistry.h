@@ -23,6 +23,8 @@ struct Registry {
     std::wstring Missing = L"Missing";
     int Opened = 0;
     int Closed = 0;
+    // Keys of Wine's registry opened or created and not yet closed.
+    int OpenKeys = 0;
 };
 extern Registry registry;
 

@@ -1,5 +1,6 @@
-// fakesound.cpp - waveOutOpen/Close, the mixer entries and CoCreateInstance
-// of the audio endpoint enumerator, for the fake world.
+// fakesound.cpp - waveOutOpen/Close, the mixer entries, the COM apartment
+// (CoInitializeEx, CoUninitialize) and CoCreateInstance of the audio
+// endpoint enumerator, for the fake world.
 #include "fakesound.h"
 
 #include <endpointvolume.h>
@@ -8,6 +9,7 @@ namespace fake {
 
 Mixer mixer;
 Endpoint endpoint;
+Com com;
 
 namespace {
 
@@ -196,6 +198,30 @@ public:
     HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient *) override { return E_NOTIMPL; }
 } fakeEnumerator;
 
+HRESULT WINAPI FakeCoInitializeEx(LPVOID reserved, DWORD flags)
+{
+    EXPECT_EQ(reserved, nullptr);
+    com.InitCalls++;
+    Apartment asked = (flags & COINIT_APARTMENTTHREADED) ? Apartment::Single : Apartment::Multi;
+    if (com.Kind != Apartment::None && com.Kind != asked)
+        return RPC_E_CHANGED_MODE;
+    bool first = com.Kind == Apartment::None;
+    com.Kind = asked;
+    com.Inits++;
+    return first ? S_OK : S_FALSE;
+}
+
+void WINAPI FakeCoUninitialize(void)
+{
+    com.UninitCalls++;
+    if (com.Inits == 0) {
+        ADD_FAILURE() << "CoUninitialize without a CoInitializeEx of its own";
+        return;
+    }
+    if (--com.Inits == 0)
+        com.Kind = Apartment::None;
+}
+
 HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
                                     LPVOID *out)
 {
@@ -203,6 +229,10 @@ HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD conte
     EXPECT_TRUE(IsEqualIID(iid, IidEnumerator));
     EXPECT_EQ(outer, nullptr);
     EXPECT_EQ(context, static_cast<DWORD>(CLSCTX_INPROC_SERVER));
+    com.CreatedIn = com.Kind;
+    *out = nullptr;
+    if (com.Kind == Apartment::None)
+        return CO_E_NOTINITIALIZED;
     if (FAILED(endpoint.Create))
         return endpoint.Create;
     endpoint.EnumeratorRefs++;
@@ -216,6 +246,7 @@ void InstallSound(void)
 {
     mixer = Mixer();
     endpoint = Endpoint();
+    com = Com();
     endpoint.Flow = EDataFlow_enum_count;
     endpoint.Role = ERole_enum_count;
     endpoint.Mute = -1;
@@ -227,6 +258,8 @@ void InstallSound(void)
     g_sys.mixerGetLineInfoW = FakeMixerGetLineInfo;
     g_sys.mixerGetLineControlsW = FakeMixerGetLineControls;
     g_sys.mixerSetControlDetails = FakeMixerSetControlDetails;
+    g_sys.CoInitializeEx = FakeCoInitializeEx;
+    g_sys.CoUninitialize = FakeCoUninitialize;
     g_sys.CoCreateInstance = FakeCoCreateInstance;
 }
 

@@ -1,5 +1,6 @@
 // fakesound.h - the sound devices of the fake world: a wave mixer with
-// its lines and controls, and an audio endpoint behind COM.
+// its lines and controls, and an audio endpoint behind COM, with the COM
+// apartment of the calling thread.
 #pragma once
 
 #include "testsupport.h"
@@ -44,7 +45,23 @@ struct Endpoint {
 };
 extern Endpoint endpoint;
 
-// Resets both (every call succeeds, no line) and installs them.
+// The COM apartment of the tests' one thread, by Windows' rules: none until
+// CoInitializeEx, which joins the apartment asked for (S_OK), counts one
+// more on the same one (S_FALSE) and refuses the other (RPC_E_CHANGED_MODE);
+// each success is undone by one CoUninitialize, the last leaving the
+// apartment.  CoCreateInstance fails (CO_E_NOTINITIALIZED) outside one.
+enum class Apartment { None, Single, Multi };
+
+struct Com {
+    Apartment Kind = Apartment::None;
+    int Inits = 0;                          // successes not yet undone
+    int InitCalls = 0, UninitCalls = 0;
+    Apartment CreatedIn = Apartment::None;  // at the last CoCreateInstance
+};
+extern Com com;
+
+// Resets all three (every call succeeds, no line, no apartment) and
+// installs them.
 void InstallSound(void);
 
 }  // namespace fake
