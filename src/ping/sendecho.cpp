@@ -24,17 +24,33 @@ static bool IpErrorTextUsable(void)
     return IpErrorTextState == 1;
 }
 
+#define IP_ERROR_TEXT_CAPACITY 1024
+
+// The system's text for an echo error, without the line end a message text
+// may carry.  The size handed over counts characters without the
+// terminator; the text counts only when the call succeeds.  False when
+// there is none.
+static bool IpErrorText(DWORD error, wchar_t *text)
+{
+    memset(text, 0, IP_ERROR_TEXT_CAPACITY * sizeof(wchar_t));
+    if (!IpErrorTextUsable())
+        return false;
+    DWORD size = IP_ERROR_TEXT_CAPACITY - 1;
+    if (SYS(GetIpErrorString)(error, text, &size) != NO_ERROR)
+        return false;
+    text[IP_ERROR_TEXT_CAPACITY - 1] = 0;
+    size_t length = wcslen(text);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
+        text[--length] = 0;
+    return length > 0;
+}
+
 // An echo without a reply: the system's text for the error, or its number.
 static int ReportNoReply(DWORD error)
 {
     PingStats.Lost++;
-    wchar_t text[1024];
-    memset(text, 0, sizeof text);
-    DWORD size = 1023;  // characters, not counting the terminator
-    if (IpErrorTextUsable())
-        SYS(GetIpErrorString)(error, text, &size);
-    text[1023] = 0;
-    if (text[0] != 0)
+    wchar_t text[IP_ERROR_TEXT_CAPACITY];
+    if (IpErrorText(error, text))
         Printf(L"%s\r\n", text);
     else
         Printf(L"Failed: Error code = %u\r\n", static_cast<unsigned>(error));

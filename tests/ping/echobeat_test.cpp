@@ -118,10 +118,11 @@ TEST_F(EchoBeatTest, PacingWaitsAcrossTheTickWrap)
     fake::clock.Now = 0xFFFFFF00ull * 1000;
     fake::icmp.Script = { fake::Good(0), fake::Lost(IP_REQ_TIMED_OUT) };
     CallEntry(sonaro, L"/n:2 /z:250 /q 127.0.0.1");
-    // 250 ms: 13 steps; the error snooze of 650 ms: 33 steps.
+    // 250 ms: 13 steps; the error snooze of 650 ms: 33 steps.  The lost
+    // echo took its time-out of 3000 ms.
     EXPECT_EQ(fake::clock.PacingSteps(), 13u + 33);
     EXPECT_EQ(fake::clock.PacedMs(), 250u + 650);
-    EXPECT_EQ(fake::clock.Now, (0xFFFFFF00ull + 250 + 650) * 1000);
+    EXPECT_EQ(fake::clock.Now, (0xFFFFFF00ull + 250 + 3000 + 650) * 1000);
 }
 
 // A beat is the echo plus the wait: the wait counts from the echo's return,
@@ -134,7 +135,8 @@ TEST_F(EchoBeatTest, BeatIsTheEchoPlusTheWait)
     EXPECT_EQ(CallEntry(sonaro, L"/n:3 /z:250 127.0.0.1"), 0);
     ASSERT_EQ(fake::icmp.EchoStarts.size(), 3u);
     EXPECT_EQ(fake::icmp.EchoStarts[1] - fake::icmp.EchoStarts[0], (30u + 250) * 1000);
-    EXPECT_EQ(fake::icmp.EchoStarts[2] - fake::icmp.EchoStarts[1], (30u + 650) * 1000);
+    EXPECT_EQ(fake::icmp.EchoStarts[2] - fake::icmp.EchoStarts[1], (3000u + 650) * 1000)
+        << "a time-out takes the whole time-out";
     EXPECT_EQ(fake::clock.PacedMs(), 2u * 250 + 650 - 3 * 6);
 }
 

@@ -77,16 +77,23 @@ TEST_F(PingTimeTest, NegativeOutcomesAreResults)
         const wchar_t *argument;
         ULONG status;
         DWORD returned;
+        ULONG arrives;  // ms after the request
         const wchar_t *expected;
     } cases[] = {
-        {L"nowhere", 0, 1, L"-3"},
-        {L"Host", IP_DEST_HOST_UNREACHABLE, 1, L"-2"},
-        {L"Host", IP_REQ_TIMED_OUT, 0, L"-1"},
+        {L"nowhere", 0, 1, 3, L"-3"},
+        {L"Host", IP_DEST_HOST_UNREACHABLE, 1, 3, L"-2"},
+        {L"Host", IP_REQ_TIMED_OUT, 0, 3, L"-1"},
+        // One second's wait: a reply at its end counts, a later one is lost.
+        {L"Host,1", IP_SUCCESS, 1, 1000, L"1000"},
+        {L"Host,1", IP_SUCCESS, 1, 1001, L"-1"},
+        // The largest request still has the reply buffer Windows wants.
+        {L"Host,1,65520", IP_SUCCESS, 1, 5, L"5"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(TableRow(cases, c));
         fake::icmp.After.Status = c.status;
         fake::icmp.After.Returned = c.returned;
+        fake::icmp.After.RoundTrip = c.arrives;
         std::wstring result;
         EXPECT_EQ(CallEntry(f_pingtime, c.argument, &result), 0);
         EXPECT_WTEXT(c.expected, result);

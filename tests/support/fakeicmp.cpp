@@ -59,6 +59,12 @@ std::vector<std::wstring> SentTo()
     return EachCall<std::wstring>([](const EchoCall &c) { return c.To; });
 }
 
+DWORD RequiredReplySize(bool v6, DWORD size)
+{
+    DWORD record = static_cast<DWORD>(v6 ? sizeof(ICMPV6_ECHO_REPLY) : sizeof(ICMP_ECHO_REPLY));
+    return record + size + 8 + static_cast<DWORD>(sizeof(IO_STATUS_BLOCK));
+}
+
 namespace {
 
 std::string AsciiOf(const wchar_t *text)
@@ -74,14 +80,43 @@ std::wstring WideOf(const std::string &text)
     return std::wstring(text.begin(), text.end());
 }
 
-Echo NextReply(void)
+// Why Windows turns a call down before sending, or 0.  IcmpSendEcho names
+// a buffer smaller than its reply record an invalid parameter.
+DWORD Refusal(bool v6, DWORD size, DWORD replySize, DWORD timeout)
+{
+    if (!v6 && replySize < sizeof(ICMP_ECHO_REPLY))
+        return ERROR_INVALID_PARAMETER;
+    if (replySize < RequiredReplySize(v6, size))
+        return IP_BUF_TOO_SMALL;
+    if (timeout == 0)
+        return ERROR_INVALID_PARAMETER;
+    return 0;
+}
+
+// The next reply of the script, as the wait lets it through: one that comes
+// after the wait times out, having taken the whole wait.
+Echo NextReply(DWORD timeout)
 {
     icmp.EchoStarts.push_back(clock.Now);
-    clock.Now += icmp.EchoMs * 1000ull;
-    if (icmp.Next < icmp.Script.size())
-        return icmp.Script[icmp.Next++];
+    Echo echo = icmp.Next < icmp.Script.size() ? icmp.Script[icmp.Next] : icmp.After;
     icmp.Next++;
-    return icmp.After;
+    DWORD wait = timeout > icmp.MinWaitMs ? timeout : icmp.MinWaitMs;
+    if (echo.Returned != 0 && echo.RoundTrip > wait)
+        echo = Lost(IP_REQ_TIMED_OUT);
+    DWORD took = icmp.EchoMs;
+    if (echo.Returned == 0 && echo.Error == IP_REQ_TIMED_OUT && took < wait)
+        took = wait;
+    clock.Now += took * 1000ull;
+    return echo;
+}
+
+// A call turned down: recorded, answered at once, the script untouched.
+DWORD Refuse(DWORD error)
+{
+    icmp.Calls.back().Refused = true;
+    icmp.EchoStarts.push_back(clock.Now);
+    icmp.LastError = error;
+    return 0;
 }
 
 EchoCall Record(bool v6, const std::string &destination, HANDLE handle, LPVOID data, WORD size,
@@ -101,6 +136,7 @@ EchoCall Record(bool v6, const std::string &destination, HANDLE handle, LPVOID d
     call.ReplySize = replySize;
     call.Timeout = timeout;
     call.HadEvent = false;
+    call.Refused = false;
     return call;
 }
 
@@ -133,11 +169,12 @@ DWORD WINAPI FakeIcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID data, WO
                      std::to_string(a[2]) + "." + std::to_string(a[3]);
     icmp.Calls.push_back(Record(false, to, handle, data, size, options, replySize, timeout));
     icmp.Calls.back().To = WideOf(to);
-    Echo echo = NextReply();
+    if (DWORD error = Refusal(false, size, replySize, timeout))
+        return Refuse(error);
+    Echo echo = NextReply(timeout);
     icmp.LastError = echo.Error;
     if (echo.Returned == 0)
         return 0;
-    EXPECT_GE(replySize, size + sizeof(ICMP_ECHO_REPLY) + 8);
     ICMP_ECHO_REPLY record;
     memset(&record, 0, sizeof record);
     record.Address = destination;
@@ -187,11 +224,12 @@ DWORD WINAPI FakeIcmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC routine, PV
     call.HadEvent = event != nullptr;
     call.Source = *source;
     icmp.Calls.push_back(call);
-    Echo echo = NextReply();
+    if (DWORD error = Refusal(true, size, replySize, timeout))
+        return Refuse(error);
+    Echo echo = NextReply(timeout);
     icmp.LastError = echo.Error;
     if (echo.Returned == 0)
         return 0;
-    EXPECT_GE(replySize, size + ICMP6_REPLY_DATA_OFFSET + 8);
     ICMPV6_ECHO_REPLY record;
     memset(&record, 0, sizeof record);
     memcpy(record.Address.sin6_addr, &destination->sin6_addr, 16);
@@ -238,15 +276,22 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name)
     return nullptr;
 }
 
+// The size offered counts characters without the terminator; a text that
+// does not fit fails, leaving what fitted (the caller must not show it).
 DWORD WINAPI FakeGetIpErrorString(IP_STATUS code, PWSTR buffer, PDWORD size)
 {
     if (icmp.Wine)
         ADD_FAILURE() << "GetIpErrorString called under Wine, where it ends the process";
-    if (code != IP_REQ_TIMED_OUT)
-        return ERROR_NOT_FOUND;
-    EXPECT_GE(*size, 19u);
-    wcscpy(buffer, L"Request timed out.");
-    return NO_ERROR;
+    for (const auto &entry : icmp.ErrorTexts) {
+        if (entry.first != code)
+            continue;
+        const std::wstring &text = entry.second;
+        size_t fits = text.size() < *size ? text.size() : *size;
+        wmemcpy(buffer, text.c_str(), fits);
+        buffer[fits] = 0;
+        return fits < text.size() ? ERROR_INSUFFICIENT_BUFFER : NO_ERROR;
+    }
+    return ERROR_NOT_FOUND;
 }
 
 // The request data need not be unpredictable here, only quick to make.
@@ -276,6 +321,7 @@ void InstallIcmp(void)
     icmp = Icmp();
     icmp.Handle4 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4404));
     icmp.Handle6 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x6606));
+    icmp.ErrorTexts = { {IP_REQ_TIMED_OUT, L"Request timed out.\r\n"} };
     g_sys.IcmpCreateFile = FakeIcmpCreateFile;
     g_sys.Icmp6CreateFile = FakeIcmp6CreateFile;
     g_sys.IcmpSendEcho = FakeIcmpSendEcho;

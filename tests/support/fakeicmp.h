@@ -1,12 +1,18 @@
 // fakeicmp.h - the ICMP helper of the fake world: scripted replies to both
 // families' echoes, every request recorded; the error of the last call, the
-// error texts, the default TTL, and whether the system is Wine.
+// error texts, the default TTL, and whether the system is Wine.  It keeps
+// Windows' rules: a reply buffer too small for the reply record, the data,
+// an ICMP error message and the I/O status block, or a time-out of 0, is
+// refused before anything is sent; the wait is never shorter than MinWaitMs,
+// a reply that comes later times out, one within it counts even past the
+// time-out; an error text must fit the characters the caller offers.
 #pragma once
 
 #include "testsupport.h"
 #include "sys/icmplayout.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fake {
@@ -16,7 +22,7 @@ struct Echo {
     DWORD Returned = 1;        // what the send function returns; 0: no reply
     DWORD Error = 0;           // the error GetLastError reports after the call
     ULONG Status = IP_SUCCESS;
-    ULONG RoundTrip = 3;
+    ULONG RoundTrip = 3;       // ms; also when the reply arrives
     UCHAR Ttl = 0;             // IPv4 only
     std::string From;          // empty: the destination answers
     bool Corrupt = false;      // one echoed byte differs
@@ -41,7 +47,13 @@ struct EchoCall {
     DWORD Timeout;
     SOCKADDR_IN6 Source;
     bool HadEvent;
+    bool Refused;              // turned down before sending
 };
+
+// The reply buffer Windows requires for size bytes of data, in this
+// process's record sizes: the rule of IcmpSendEcho2 and Icmp6SendEcho2,
+// which the fake applies to IcmpSendEcho too.
+DWORD RequiredReplySize(bool v6, DWORD size);
 
 struct Icmp {
     std::vector<Echo> Script;      // the replies, in order
@@ -54,9 +66,14 @@ struct Icmp {
     bool Fail6 = false;
     int Opened4 = 0, Opened6 = 0, Closed = 0;
     DWORD LastError = 0;           // what GetLastError reports
-    // Each echo call takes EchoMs of the clock; the clock as each began.
+    // Each echo call takes EchoMs of the clock, a time-out at least the
+    // wait; the clock as each began.  The wait is the time-out, but never
+    // less than MinWaitMs.
     DWORD EchoMs = 0;
+    DWORD MinWaitMs = 50;
     std::vector<ULONGLONG> EchoStarts;
+    // GetIpErrorString's texts, each as a message text ends, in CR LF.
+    std::vector<std::pair<IP_STATUS, std::wstring>> ErrorTexts;
     DWORD DefaultTtl = 128;        // what GetIpStatistics reports
     bool StatisticsFail = false;   // GetIpStatistics fails
     // The system: Wine (ntdll exports wine_get_version), or ntdll not found.
