@@ -8,14 +8,17 @@
 // at 10 MHz, and a Sleep ends on the first timer tick at or after the time
 // it asks for.  Ticks come every 15.625 ms (Windows' default resolution) or
 // every millisecond while a timeBeginPeriod(1) is in force; Sleep(0) only
-// yields (1 us).  Every echo takes a random 0.2 to 3 ms and reports its
-// whole milliseconds; printing and MIDI take no time here.  Each run starts
-// at a random point of the clock.
+// yields (1 us).  A high-resolution waitable timer signals on the first
+// step of 0.5 ms at or after its due time (Microsoft gives no figure: its
+// accuracy "depends on the capability of your hardware").  Every echo takes
+// a random 0.2 to 3 ms and reports its whole milliseconds; printing and MIDI
+// take no time here.  Each run starts at a random point of the clock.
 //
 // A beat is the time from one note-on to the next; its ideal is the wait
-// (/Z:250) plus the later echo's own time.  Two systems: one that grants the
-// run's timeBeginPeriod(1), one that keeps its default resolution.  Results
-// are "name value" lines; the plugin's own output goes to standard output.
+// (/Z:250) plus the later echo's own time.  Three systems: one with the
+// high-resolution timer (Windows 10 1803 on), one without it that grants
+// the run's timeBeginPeriod(1), one that has neither.  Results are "name
+// value" lines; the plugin's own output goes to standard output.
 #include "sys/syscalls.h"
 #include "base/pluginstate.h"
 #include "ping/pingoptions.h"
@@ -31,12 +34,18 @@ typedef long long Ns;
 const Ns Ms = 1000000;
 const Ns DefaultTick = 15625000;   // 1/64 s
 const Ns FineTick = Ms;
+const Ns HighResStep = Ms / 2;
 const DWORD Wait = 250;
 
 Ns now;                  // the simulated clock
+bool grantsHighRes;      // the system has the high-resolution timer
 bool grantsFineTimer;    // the system honours timeBeginPeriod(1)
 int finePeriods;         // timeBeginPeriod(1) calls granted and not yet ended
 int periodCalls[2];      // timeBeginPeriod, timeEndPeriod
+int timersOpen;          // timers created and not closed
+int timerCreates;        // timers created
+Ns timerDue;             // the timer's due time; -1: not set
+Ns yieldNs;              // time spent in Sleep(0)
 unsigned long long seed = 20261209;
 
 unsigned Random(unsigned range)
@@ -66,6 +75,7 @@ void WINAPI SimSleep(DWORD ms)
 {
     if (ms == 0) {
         now += 1000;
+        yieldNs += 1000;
         return;
     }
     Ns tick = finePeriods > 0 ? FineTick : DefaultTick;
@@ -89,6 +99,52 @@ MMRESULT WINAPI SimEndPeriod(UINT period)
         return TIMERR_NOCANDO;
     finePeriods--;
     return TIMERR_NOERROR;
+}
+
+HANDLE const SimTimer = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x71E4));
+
+HANDLE WINAPI SimCreateTimer(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD flags, DWORD)
+{
+    // Windows before 10 1803 knows only the manual-reset flag.
+    if (!grantsHighRes && (flags & ~1u) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    timersOpen++;
+    timerCreates++;
+    timerDue = -1;
+    return SimTimer;
+}
+
+BOOL WINAPI SimSetTimer(HANDLE timer, const LARGE_INTEGER *due, LONG, PTIMERAPCROUTINE, LPVOID,
+                        BOOL)
+{
+    if (timer != SimTimer || due->QuadPart >= 0)
+        return FALSE;
+    timerDue = now - due->QuadPart * 100;
+    return TRUE;
+}
+
+DWORD WINAPI SimWait(HANDLE object, DWORD ms)
+{
+    if (object != SimTimer)
+        return WAIT_FAILED;
+    if (timerDue < 0) {
+        now += static_cast<Ns>(ms) * Ms;
+        return WAIT_TIMEOUT;
+    }
+    Ns signaled = (timerDue + HighResStep - 1) / HighResStep * HighResStep;
+    if (signaled > now)
+        now = signaled;
+    timerDue = -1;
+    return WAIT_OBJECT_0;
+}
+
+BOOL WINAPI SimCloseHandle(HANDLE handle)
+{
+    if (handle == SimTimer)
+        timersOpen--;
+    return TRUE;
 }
 
 // The echoes: no network, a time of their own.
@@ -167,6 +223,10 @@ void Install(void)
     SysOverride("QueryPerformanceFrequency", reinterpret_cast<void *>(SimFrequency));
     SysOverride("timeBeginPeriod", reinterpret_cast<void *>(SimBeginPeriod));
     SysOverride("timeEndPeriod", reinterpret_cast<void *>(SimEndPeriod));
+    SysOverride("CreateWaitableTimerExW", reinterpret_cast<void *>(SimCreateTimer));
+    SysOverride("SetWaitableTimer", reinterpret_cast<void *>(SimSetTimer));
+    SysOverride("WaitForSingleObject", reinterpret_cast<void *>(SimWait));
+    g_sys.CloseHandle = SimCloseHandle;
     MidiOut = SimMidi;
 }
 
@@ -179,15 +239,20 @@ double Percentile(std::vector<double> values, double p)
     return values[std::min(values.size(), std::max<size_t>(rank, 1)) - 1];
 }
 
-void Simulate(FILE *results, const char *name, bool grants, unsigned runs, unsigned echoes)
+void Simulate(FILE *results, const char *name, bool highRes, bool fine, unsigned runs,
+              unsigned echoes)
 {
-    grantsFineTimer = grants;
+    grantsHighRes = highRes;
+    grantsFineTimer = fine;
     periodCalls[0] = periodCalls[1] = 0;
+    timerCreates = 0;
+    yieldNs = 0;
     std::vector<double> errors, closing;
-    int leftOver = 0;
+    int leftOver = 0, timersLeft = 0;
     for (unsigned run = 0; run < runs; run++) {
         Install();
         finePeriods = 0;
+        timersOpen = 0;
         notes.clear();
         allNotesOff = 0;
         now = 1000 * Ms + static_cast<Ns>(Random(1000000)) * 1000;
@@ -196,6 +261,7 @@ void Simulate(FILE *results, const char *name, bool grants, unsigned runs, unsig
         sonaro(line);
         SysRestoreAll();
         leftOver += finePeriods;
+        timersLeft += timersOpen;
         for (size_t i = 1; i < notes.size(); i++) {
             Ns beat = notes[i].at - notes[i - 1].at;
             Ns ideal = static_cast<Ns>(Wait) * Ms + notes[i].echoTime;
@@ -218,6 +284,11 @@ void Simulate(FILE *results, const char *name, bool grants, unsigned runs, unsig
     fprintf(results, "sim_%s_period_begins %d\n", name, periodCalls[0]);
     fprintf(results, "sim_%s_period_ends %d\n", name, periodCalls[1]);
     fprintf(results, "sim_%s_periods_left %d\n", name, leftOver);
+    fprintf(results, "sim_%s_timers_created %d\n", name, timerCreates);
+    fprintf(results, "sim_%s_timers_left %d\n", name, timersLeft);
+    // The time spent yielding, per echo and its wait.
+    fprintf(results, "sim_%s_yield_ms_per_beat %.3f\n", name,
+            static_cast<double>(yieldNs) / Ms / (static_cast<double>(runs) * echoes));
 }
 
 }  // namespace
@@ -238,8 +309,9 @@ int wmain(int argc, wchar_t **argv)
     WSAStartup(MAKEWORD(1, 1), &data);
     OsVersion.dwOSVersionInfoSize = sizeof OsVersion;
     GetVersionExW(&OsVersion);
-    Simulate(results, "fine", true, runs, echoes);
-    Simulate(results, "default", false, runs, echoes);
+    Simulate(results, "highres", true, true, runs, echoes);
+    Simulate(results, "fine", false, true, runs, echoes);
+    Simulate(results, "default", false, false, runs, echoes);
     fclose(results);
     WSACleanup();
     return 0;

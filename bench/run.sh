@@ -164,10 +164,14 @@ plugin_table() {
 | of which set-up before the first echo (options, resolution, handles, header) | $(value run_setup_ms "$r") ms | | |
 | From the echo call's return to its note-on (the report line, then the note) | $(value note_lag_median_ms "$r") ms median (max $(value note_lag_max_ms "$r") ms) | | |
 | of which, per echo, the calls between and the time up to the next (the host's writes count with the call before them) | $steps | | |
-| Simulated Windows clock (\`bench/pacingsim.cpp\`): beat error at the run's 1 ms timer resolution, median (90th percentile / max / min) | $(spread sim_fine_beat_error "$sim") over $(value sim_fine_beats "$sim") beats | median ≤ 1 ms | $(met "$(value sim_fine_beat_error_median_ms "$sim")" 1 "$(early "$(value sim_fine_beat_error_min_ms "$sim")")" 1) |
-| The same at Windows' default resolution (15.625 ms: the system refuses the request) | $(spread sim_default_beat_error "$sim") | | |
-| The closing pause's end after the last note, against 1750 ms: at 1 ms / at the default resolution, median (max / min) | $(value sim_fine_closing_error_median_ms "$sim") ms ($(value sim_fine_closing_error_max_ms "$sim") / $(value sim_fine_closing_error_min_ms "$sim") ms) / $(value sim_default_closing_error_median_ms "$sim") ms ($(value sim_default_closing_error_max_ms "$sim") / $(value sim_default_closing_error_min_ms "$sim") ms) | never early | $(met "$(early "$(value sim_fine_closing_error_min_ms "$sim")")" 0 "$(early "$(value sim_default_closing_error_min_ms "$sim")")" 0) |
-| Timer resolution requests of the simulated runs: granted and ended / refused, left in force | $(value sim_fine_period_begins "$sim") begun, $(value sim_fine_period_ends "$sim") ended / $(value sim_default_period_begins "$sim") begun, $(value sim_default_period_ends "$sim") ended; $(( $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") )) left | none left | $(met "$(( $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") ))" 0) |
+| Simulated Windows clock (\`bench/pacingsim.cpp\`): beat error on the high-resolution timer, median (90th percentile / max / min) | $(spread sim_highres_beat_error "$sim") over $(value sim_highres_beats "$sim") beats | median ≤ 1.5 ms, 90th percentile ≤ 3 ms, no beat more than 1 ms early | $(met "$(value sim_highres_beat_error_median_ms "$sim")" 1.5 "$(value sim_highres_beat_error_p90_ms "$sim")" 3 "$(early "$(value sim_highres_beat_error_min_ms "$sim")")" 1) |
+| The same without the high-resolution timer (Windows before 10 1803), at the run's 1 ms timer resolution | $(spread sim_fine_beat_error "$sim") | the same | $(met "$(value sim_fine_beat_error_median_ms "$sim")" 1.5 "$(value sim_fine_beat_error_p90_ms "$sim")" 3 "$(early "$(value sim_fine_beat_error_min_ms "$sim")")" 1) |
+| The same at Windows' default resolution (15.625 ms: the system has neither) | $(spread sim_default_beat_error "$sim") | | |
+| The closing pause's end after the last note, against 1750 ms: on the high-resolution timer / at 1 ms / at the default resolution, median (max / min) | $(value sim_highres_closing_error_median_ms "$sim") ms ($(value sim_highres_closing_error_max_ms "$sim") / $(value sim_highres_closing_error_min_ms "$sim") ms) / $(value sim_fine_closing_error_median_ms "$sim") ms ($(value sim_fine_closing_error_max_ms "$sim") / $(value sim_fine_closing_error_min_ms "$sim") ms) / $(value sim_default_closing_error_median_ms "$sim") ms ($(value sim_default_closing_error_max_ms "$sim") / $(value sim_default_closing_error_min_ms "$sim") ms) | never early | $(met "$(early "$(value sim_highres_closing_error_min_ms "$sim")")" 0 "$(early "$(value sim_fine_closing_error_min_ms "$sim")")" 0 "$(early "$(value sim_default_closing_error_min_ms "$sim")")" 0) |
+| Time spent yielding (\`Sleep(0)\`) per beat: on the high-resolution timer / at 1 ms / at the default resolution | $(value sim_highres_yield_ms_per_beat "$sim") / $(value sim_fine_yield_ms_per_beat "$sim") / $(value sim_default_yield_ms_per_beat "$sim") ms | | |
+| Timers and timer resolution of the simulated runs: high-resolution timers created, resolution requests begun and ended, left in force or open | high-resolution timer: $(value sim_highres_timers_created "$sim") timers, $(value sim_highres_period_begins "$sim") requests; without it: $(value sim_fine_period_begins "$sim") begun, $(value sim_fine_period_ends "$sim") ended; with neither: $(value sim_default_period_begins "$sim") begun, $(value sim_default_period_ends "$sim") ended; $(( $(value sim_highres_periods_left "$sim") + $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") + $(value sim_highres_timers_left "$sim") )) left | no request beside the timer, none left | $(met "$(( $(value sim_highres_periods_left "$sim") + $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") + $(value sim_highres_timers_left "$sim") + $(value sim_highres_period_begins "$sim") ))" 0) |
+| Processor time per beat, \`sonaro /n:40 /z:250 127.0.0.1\` (\`GetProcessTimes\`, which Wine counts in 10 ms steps): as the system has the timer / with the high-resolution timer refused | $(value cpu_cpu_per_beat_ms "$r") / $(value cpu_refused_cpu_per_beat_ms "$r") ms | | |
+| The same run: the thread's time awake per beat (outside its sleeps, timer waits and echo calls), and its yields per beat | $(value cpu_awake_per_beat_ms "$r") ms, $(value cpu_yields_per_beat "$r") yields / $(value cpu_refused_awake_per_beat_ms "$r") ms, $(value cpu_refused_yields_per_beat "$r") yields | | |
 | Plugin time per echo outside the ICMP call and the wait, output not a console | $(value overhead_median_ms "$p") ms median (max $(value overhead_max_ms "$p") ms) | under 0.2 ms | $(met "$(value overhead_median_ms "$p")" 0.2) |
 | The same with the lines going to the console | $(value overhead_median_ms "$r") ms median (max $(value overhead_max_ms "$r") ms) | | |
 | of which the request's random data (64 \`rand_s\` values) | $(value random_fill_median_ms "$r") ms median | | |
@@ -251,6 +255,8 @@ $(plugin_table x64)
 
 $(plugin_table x86)
 
+$(previous_section "## Processor time per beat before the high-resolution timer")
+
 ## Against Wine's own ping.exe
 
 \`sonaro /n:20 /z:1000 127.0.0.1\` in the stand-in host against
@@ -302,11 +308,28 @@ against a clock of the program's own, through the system-call table: the
 tick count moves in steps of 15.625 ms, the performance counter runs at
 10 MHz, a \`Sleep\` ends on the first timer tick at or after the time it asks
 for (ticks every 15.625 ms, or every millisecond while a granted
-\`timeBeginPeriod(1)\` is in force) and \`Sleep(0)\` yields for 1 µs. Each echo
-takes a random 0.2 to 3 ms; printing and MIDI take no time; each run starts
-at a random point of the clock. A beat is from one note-on to the next, its
-ideal the wait plus the later echo's own time. Once on a system that grants
-the run's request for 1 ms resolution, once on one that refuses it.
+\`timeBeginPeriod(1)\` is in force) and \`Sleep(0)\` yields for 1 µs. A
+high-resolution waitable timer signals on the first step of 0.5 ms at or
+after its due time: Microsoft gives no figure for its accuracy ("depends on
+the capability of your hardware"), so the simulation assumes half a
+millisecond. Each echo takes a random 0.2 to 3 ms; printing and MIDI take no
+time; each run starts at a random point of the clock. A beat is from one
+note-on to the next, its ideal the wait plus the later echo's own time. Once
+on a system with the high-resolution timer (Windows 10 1803 and later), once
+on one without it that grants the run's request for 1 ms resolution, once on
+one that has neither.
+
+The processor time per beat (\`bench/sonarobench.cpp\`): a run of its own,
+\`sonaro /n:40 /z:250 127.0.0.1\` with the lines going to the console,
+once as the system has the timer and once with the high-resolution timer
+refused as Windows before 10 1803 refuses it (the sleeps at 1 ms resolution
+and their yields). The process's time comes from \`GetProcessTimes\` over
+the run, which Wine counts in steps of 10 ms, so it is good to about
+0.25 ms a beat; the time the run's thread is awake is exact: the run's time
+less what it spends inside \`Sleep\` with a length, waits on the timer and
+echo calls (each yield counts as awake, and the report lines and the note
+count too). The server's time (Wine's \`wineserver\`, which carries every
+sleep and wait) is not in either figure.
 
 The beat as heard from the real DLL: \`bench/linebeat.pl\` runs
 \`sonaro /n:20 /z:250 127.0.0.1\` in \`hostshell.exe --midi-log\` in a
@@ -327,14 +350,17 @@ round-trip times plus the waits: 19 for ping.exe, which does not wait after
 its last echo, 20 for \`sonaro\`, which does.
 
 The pacing wait counts from the moment the echo call returns, on the
-performance counter, and sleeps at most 20 ms at a time, looking at
-Control-C and Control-Break after every sleep. Near the deadline it sleeps
-whole milliseconds that end before it even when a sleep is as late as this
-wait's sleeps have been (at most 2 ms), then yields until the deadline; it
-never ends early. For the length of the command the run asks for 1 ms timer
-resolution, so that a sleep ends within a millisecond of its time. The
-closing pause and the pause after an operational error are timed on the same
-counter: one sleep of their length, made up when it ends early, so they
-never end early and end within one sleep's lateness of their time.
+performance counter, and waits at most 20 ms at a time, looking at
+Control-C and Control-Break after every step. Where the system has a
+high-resolution waitable timer (Windows 10 1803 and later; Wine 8.0 accepts
+the request too), each step is a wait on that timer, the last one aimed at
+the deadline itself, and the run holds no timer resolution. Without it the
+run asks for 1 ms timer resolution for the length of the command and
+sleeps: near the deadline it sleeps whole milliseconds that end before it
+even when a sleep is as late as this wait's sleeps have been (at most
+2 ms), then yields until the deadline. Either way a wait never ends early.
+The closing pause and the pause after an operational error are timed on the
+same counter: one step of their length, made up when it ends early, so they
+never end early and end within one step's lateness of their time.
 DOC
 cat docs/bench.md

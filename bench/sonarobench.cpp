@@ -1,5 +1,6 @@
-// sonarobench.cpp - SONARO's pacing as timed inside and as heard, its cost per echo, @PINGTIME against a
-// bare echo (and where its time goes), and the plugin's load time.
+// sonarobench.cpp - SONARO's pacing as timed inside and as heard, its cost per echo and the
+// processor time per beat, @PINGTIME against a bare echo (and where its time goes), and the
+// plugin's load time.
 //
 //   sonarobench.exe RESULTS-FILE [ECHOES]
 //
@@ -244,6 +245,106 @@ void BenchRun(FILE *results, unsigned count)
             overheads.empty() ? 0.0 : *std::max_element(overheads.begin(), overheads.end()));
 }
 
+// ---- processor time per beat ---------------------------------------------
+
+// A run of its own for the processor time a beat takes: the process's time
+// (GetProcessTimes, which Wine counts in 10 ms steps, hence the longer run)
+// and, exact, the time the run's thread is awake: outside its sleeps, its
+// waits and its echo calls, yields counted as awake.
+double blockedMs;
+unsigned yields;
+
+void WINAPI CountedSleep(DWORD ms)
+{
+    if (ms == 0) {
+        yields++;
+        g_sysDefault.Sleep(0);
+        return;
+    }
+    double start = NowMs();
+    g_sysDefault.Sleep(ms);
+    blockedMs += NowMs() - start;
+}
+
+DWORD WINAPI CountedWait(HANDLE handle, DWORD ms)
+{
+    double start = NowMs();
+    DWORD result = WaitForSingleObject(handle, ms);
+    blockedMs += NowMs() - start;
+    return result;
+}
+
+DWORD WINAPI CountedEcho(HANDLE handle, IPAddr to, LPVOID data, WORD size,
+                         PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
+                         DWORD timeout)
+{
+    double start = NowMs();
+    DWORD result = g_sysDefault.IcmpSendEcho(handle, to, data, size, options, reply, replySize,
+                                             timeout);
+    blockedMs += NowMs() - start;
+    return result;
+}
+
+MMRESULT WINAPI SilentMidi(HMIDIOUT, DWORD)
+{
+    return MMSYSERR_NOERROR;
+}
+
+// What a system without the high-resolution timer answers (Windows before
+// 10 1803).
+HANDLE WINAPI RefusedTimer(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD)
+{
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+}
+
+double ProcessMs()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    ULARGE_INTEGER k, u;
+    k.LowPart = kernel.dwLowDateTime;
+    k.HighPart = kernel.dwHighDateTime;
+    u.LowPart = user.dwLowDateTime;
+    u.HighPart = user.dwHighDateTime;
+    return static_cast<double>(k.QuadPart + u.QuadPart) / 10000.0;
+}
+
+// One run of count echoes; key names the figures.  False when the table
+// has no entry to refuse the timer with.
+bool BenchCpu(FILE *results, const char *key, unsigned count, bool refuseTimer)
+{
+    g_sys.Sleep = CountedSleep;
+    g_sys.IcmpSendEcho = CountedEcho;
+    g_sys.midiOutShortMsg = SilentMidi;
+    g_sys.GetEnvironmentVariableW = WithoutNoMidi;
+    SysOverride("WaitForSingleObject", reinterpret_cast<void *>(CountedWait));
+    if (refuseTimer &&
+        SysOverride("CreateWaitableTimerExW", reinterpret_cast<void *>(RefusedTimer)) != 0) {
+        SysRestoreAll();
+        return false;
+    }
+    HMIDIOUT savedMidi = MidiOut;
+    MidiOut = BenchMidi;
+    wchar_t line[128];
+    wsprintfW(line, L"/n:%u /z:250 127.0.0.1", count);
+    blockedMs = 0;
+    yields = 0;
+    double cpu = ProcessMs();
+    double start = NowMs();
+    sonaro(line);
+    double wall = NowMs() - start;
+    cpu = ProcessMs() - cpu;
+    SysRestoreAll();
+    MidiOut = savedMidi;
+    fprintf(results, "%s_beats %u\n", key, count);
+    fprintf(results, "%s_cpu_per_beat_ms %.3f\n", key, cpu / count);
+    fprintf(results, "%s_awake_per_beat_ms %.3f\n", key, (wall - blockedMs) / count);
+    fprintf(results, "%s_yields_per_beat %.1f\n", key, static_cast<double>(yields) / count);
+    return true;
+}
+
 // What filling a 64-byte request with fresh rand_s values costs, one value
 // per byte as every echo does.
 void BenchRandomFill(FILE *results)
@@ -458,6 +559,8 @@ int wmain(int argc, wchar_t **argv)
     GetIpStatistics(&stats);
     fprintf(results, "first_ip_statistics_ms %.2f\n", NowMs() - first);
     BenchRun(results, count);
+    BenchCpu(results, "cpu", 40, false);
+    BenchCpu(results, "cpu_refused", 40, true);
     BenchRandomFill(results);
     BenchPingTime(results, 50);
     BenchPingTimeParts(results, 50);

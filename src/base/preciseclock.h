@@ -1,6 +1,6 @@
 // preciseclock.h - waits that keep time: elapsed time from the performance
-// counter, deadlines met on time and never before, and the 1 ms timer
-// resolution a command asks for while it runs.
+// counter, deadlines met on time and never before, and the timer a command
+// waits on while it runs.
 #pragma once
 
 #include "sys/syscalls.h"
@@ -9,8 +9,10 @@
 LONGLONG ClockNow(void);
 
 // Waits until ms have passed since start (a ClockNow reading; 0: from now).
-// No sleep is longer than maxStepMs; stop (may be null) is asked after every
-// sleep and ends the wait by returning true.  True when stop ended it.
+// No step is longer than maxStepMs; stop (may be null) is asked after every
+// step and ends the wait by returning true.  True when stop ended it.  The
+// steps are waits on the run's high-resolution timer while it has one, else
+// sleeps.
 bool WaitSince(LONGLONG start, DWORD ms, DWORD maxStepMs, bool (*stop)(void));
 
 // One wait on its way, in counts of the performance counter.
@@ -19,8 +21,8 @@ struct ClockWait {
     LONGLONG Length;      // counts to wait
     LONGLONG Elapsed;     // counts passed
     LONGLONG Last;        // the latest reading; 0: none
-    bool Moves;           // the counter moved over the last sleep
-    DWORD LateMs;         // how late a sleep of this wait has ended, rounded up
+    bool Moves;           // the counter moved over the last step
+    DWORD LateMs;         // how late a step of this wait has ended, rounded up
     DWORD MaxStepMs;
 };
 
@@ -28,11 +30,14 @@ struct ClockWait {
 // before the deadline, at most MaxStepMs; 0, a yield, when less is left.
 // While the counter does not move, what remains, rounded up.
 DWORD NextSleep(const ClockWait *wait);
-// Counts the sleep taken and the reading after it (0: none).  A counter
-// that stands still, steps back or cannot be read counts the sleep asked for.
-void AfterSleep(ClockWait *wait, DWORD slept, LONGLONG now);
+// Counts a step that asked for asked counts (0: a yield) and the reading
+// after it (0: none).  A counter that stands still, steps back or cannot be
+// read counts the time asked for.
+void AfterWait(ClockWait *wait, LONGLONG asked, LONGLONG now);
 
-// The 1 ms timer resolution for the length of a command: each begin is
-// matched by one end, and only a granted request is ended.
-void BeginFineTimer(void);
-void EndFineTimer(void);
+// The timer of a command, from before its first wait to after its last: a
+// high-resolution waitable timer where the system has one, else the 1 ms
+// timer resolution for its sleeps.  Each begin is matched by one end, which
+// closes the timer or ends the resolution granted.
+void BeginRunTimer(void);
+void EndRunTimer(void);

@@ -249,9 +249,9 @@ int RunEchoes(PingOptions *options)
         options->FallbackFamily = SONARO_FAMILY_IPV6;
     }
 
-    // Sleeps end within a millisecond of their time only at 1 ms timer
-    // resolution; nothing of it outlives the command.
-    BeginFineTimer();
+    // Waits end on time on a high-resolution timer, else sleeps at 1 ms
+    // timer resolution; neither outlives the command.
+    BeginRunTimer();
     static EchoRun run;
     memset(&run, 0, sizeof run);
     run.Options = options;
@@ -270,6 +270,6 @@ int RunEchoes(PingOptions *options)
         }
     }
     CleanUp(&run);
-    EndFineTimer();
+    EndRunTimer();
     return run.Result;
 }

@@ -22,9 +22,10 @@
     X(GetWindowsDirectoryW) X(CreateFileW) X(CloseHandle) X(GetLastError)     \
     X(CreateProcessW) X(TerminateProcess) X(WaitForInputIdle)                 \
     X(GetModuleHandleW) X(GetProcAddress)                                     \
-    /* clock and timer resolution */                                          \
+    /* clock, timer resolution and waitable timers */                         \
     X(GetTickCount) X(Sleep) X(QueryPerformanceCounter)                       \
     X(QueryPerformanceFrequency) X(timeBeginPeriod) X(timeEndPeriod)          \
+    X(CreateWaitableTimerExW) X(SetWaitableTimer) X(WaitForSingleObject)      \
     /* console */                                                             \
     X(GetStdHandle) X(GetConsoleMode) X(GetConsoleScreenBufferInfo)          \
     X(SetConsoleTextAttribute) X(SetConsoleCtrlHandler)                       \

@@ -188,6 +188,8 @@ RunResult Play(const Scenario &scenario)
     Note(&result.Problems, "list-output control handlers left registered:",
          std::max(listHandler, 0L));
     Note(&result.Problems, "timer resolution requests not ended:", finePeriods);
+    Note(&result.Problems, "waitable timers not closed:",
+         static_cast<long>(fake::clock.TimersOpen()));
     if (ListBreakMeansInterrupt)
         Note(&result.Problems, "Control-C of list output still means an interrupt:", 1);
     if (ListHandlerRegistered)

@@ -1,6 +1,6 @@
 // Whole SONARO runs as they sound and keep time: the MIDI messages and their
 // pitch, the sound options, the pauses, the pacing on the fake clock and the
-// timer resolution of a run.
+// timer of a run.
 #include "fakeworld.h"
 #include "ping/echorun.h"
 
@@ -126,24 +126,45 @@ TEST_F(EchoBeatTest, PacingWaitsAcrossTheTickWrap)
 }
 
 // A beat is the echo plus the wait: the wait counts from the echo's return,
-// so the time the report and the note take comes off the sleeps.
+// so the time the report and the note take comes off the waits.  So on the
+// high-resolution timer, to its accuracy, and on sleeps without it.
 TEST_F(EchoBeatTest, BeatIsTheEchoPlusTheWait)
 {
-    fake::icmp.EchoMs = 30;
-    fake::midi.MessageMs = 3;  // a note is two messages
-    fake::icmp.Script = { fake::Good(0), fake::Lost(IP_REQ_TIMED_OUT), fake::Good(0) };
-    EXPECT_EQ(CallEntry(sonaro, L"/n:3 /z:250 127.0.0.1"), 0);
-    ASSERT_EQ(fake::icmp.EchoStarts.size(), 3u);
-    EXPECT_EQ(fake::icmp.EchoStarts[1] - fake::icmp.EchoStarts[0], (30u + 250) * 1000);
-    EXPECT_EQ(fake::icmp.EchoStarts[2] - fake::icmp.EchoStarts[1], (3000u + 650) * 1000)
-        << "a time-out takes the whole time-out";
-    EXPECT_EQ(fake::clock.PacedMs(), 2u * 250 + 650 - 3 * 6);
+    struct { const char *what; bool refused; int timerLateUs, sleepLateUs; ULONGLONG latestUs; } cases[] = {
+        { "high-resolution timer", false, 0, 0, 0 },
+        { "high-resolution timer, 0.5 ms late", false, 500, 0, 500 },
+        { "sleeps at 1 ms resolution, late", true, 0, 999, 50 },
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallFakeWorld();
+        fake::clock.RefuseHighResTimer = c.refused;
+        fake::clock.TimerLateUs = c.timerLateUs;
+        fake::clock.SleepLateUs = c.sleepLateUs;
+        fake::icmp.EchoMs = 30;
+        fake::midi.MessageMs = 3;  // a note is two messages
+        fake::icmp.Script = { fake::Good(0), fake::Lost(IP_REQ_TIMED_OUT), fake::Good(0) };
+        EXPECT_EQ(CallEntry(sonaro, L"/n:3 /z:250 127.0.0.1"), 0);
+        ASSERT_EQ(fake::icmp.EchoStarts.size(), 3u);
+        ULONGLONG beats[] = { fake::icmp.EchoStarts[1] - fake::icmp.EchoStarts[0],
+                              fake::icmp.EchoStarts[2] - fake::icmp.EchoStarts[1] };
+        EXPECT_GE(beats[0], (30u + 250) * 1000);
+        EXPECT_LE(beats[0], (30u + 250) * 1000 + c.latestUs);
+        EXPECT_GE(beats[1], (3000u + 650) * 1000) << "a time-out takes the whole time-out";
+        EXPECT_LE(beats[1], (3000u + 650) * 1000 + c.latestUs);
+        if (c.latestUs == 0) {
+            EXPECT_EQ(fake::clock.PacedMs(), 2u * 250 + 650 - 3 * 6);
+        }
+    }
 }
 
-// The run asks for 1 ms timer resolution before its first wait and gives it
-// back before the command returns, whichever way the run ends; every wait
-// and pause sleeps at that resolution.  A refused request is not ended.
-TEST_F(EchoBeatTest, FineTimerForTheRunOnly)
+// The run takes the high-resolution timer before its first wait, and no
+// timer resolution beside it; where the system has none, it asks for 1 ms
+// timer resolution instead.  Whichever way the run ends, the timer is closed
+// and the resolution given back before the command returns, and every wait
+// and pause is on the timer or at that resolution.  A refused request is not
+// ended.
+TEST_F(EchoBeatTest, RunTimerForTheRunOnly)
 {
     struct {
         const char *what;
@@ -151,21 +172,25 @@ TEST_F(EchoBeatTest, FineTimerForTheRunOnly)
         int failMalloc;
         bool console;
         std::vector<std::pair<size_t, DWORD>> events;
-        bool refused;
+        bool highResRefused, fineRefused;
         int result;
-        int begins;
+        int begins;   // run timers begun: 0 or 1
     } cases[] = {
-        { "replies", L"/n:2 /z:250 127.0.0.1", 0, false, {}, false, 0, 1 },
-        { "set-up failure", L"127.0.0.1", 1, false, {}, false, 2, 1 },
-        { "no address", L"/n:1 nohost.invalid", 0, false, {}, false, 2, 1 },
-        { "Control-C", L"/t /z:250 /d 127.0.0.1", 0, true, { { 30, CTRL_C_EVENT } }, false, 0,
-          1 },
-        { "list-output break", L"/t 127.0.0.1", 0, false, { { 5, fake::ListBreak } },
+        { "replies", L"/n:2 /z:250 127.0.0.1", 0, false, {}, false, false, 0, 1 },
+        { "set-up failure", L"127.0.0.1", 1, false, {}, false, false, 2, 1 },
+        { "no address", L"/n:1 nohost.invalid", 0, false, {}, false, false, 2, 1 },
+        { "Control-C", L"/t /z:250 /d 127.0.0.1", 0, true, { { 30, CTRL_C_EVENT } }, false, false,
+          0, 1 },
+        { "list-output break", L"/t 127.0.0.1", 0, false, { { 5, fake::ListBreak } }, false,
           false, 0, 1 },
-        { "missing host", L"/n:2", 0, false, {}, false, 1, 0 },
-        { "usage", L"/?", 0, false, {}, false, 0, 0 },
-        { "bad option", L"/n:x 127.0.0.1", 0, false, {}, false, 1, 0 },
-        { "resolution refused", L"/n:2 /z:250 127.0.0.1", 0, false, {}, true, 0, 1 },
+        { "missing host", L"/n:2", 0, false, {}, false, false, 1, 0 },
+        { "usage", L"/?", 0, false, {}, false, false, 0, 0 },
+        { "bad option", L"/n:x 127.0.0.1", 0, false, {}, false, false, 1, 0 },
+        { "no high-resolution timer", L"/n:2 /z:250 127.0.0.1", 0, false, {}, true, false, 0, 1 },
+        { "no high-resolution timer, Control-C", L"/t /z:250 /d 127.0.0.1", 0, true,
+          { { 30, CTRL_C_EVENT } }, true, false, 0, 1 },
+        { "neither timer nor resolution", L"/n:2 /z:250 127.0.0.1", 0, false, {}, true, true, 0,
+          1 },
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -173,14 +198,23 @@ TEST_F(EchoBeatTest, FineTimerForTheRunOnly)
         fake::heap.FailMallocAt = c.failMalloc;
         fake::console.StdOutConsole = c.console;
         fake::console.Events = c.events;
-        fake::clock.RefuseFineTimer = c.refused;
+        fake::clock.RefuseHighResTimer = c.highResRefused;
+        fake::clock.RefuseFineTimer = c.fineRefused;
         EXPECT_EQ(CallEntry(sonaro, c.line), c.result);
-        EXPECT_EQ(fake::clock.PeriodBegins, c.begins);
-        EXPECT_EQ(fake::clock.PeriodEnds, c.refused ? 0 : c.begins);
+        EXPECT_EQ(fake::clock.TimerCreates, c.begins);
+        EXPECT_EQ(fake::clock.TimersOpen(), 0u) << "the timer outlives the command";
+        EXPECT_EQ(fake::clock.PeriodBegins, c.highResRefused ? c.begins : 0);
+        EXPECT_EQ(fake::clock.PeriodEnds, c.highResRefused && !c.fineRefused ? c.begins : 0);
         EXPECT_EQ(fake::clock.FinePeriods, 0) << "the resolution outlives the command";
-        if (c.refused)
+        if (!c.events.empty()) {
+            EXPECT_EQ(fake::clock.Sleeps.size(), c.events[0].first + 1) << "the closing pause";
+        }
+        if (c.highResRefused) {
+            EXPECT_EQ(fake::clock.TimerWaits, 0u);
             EXPECT_FALSE(fake::clock.Sleeps.empty());
-        else
-            EXPECT_EQ(fake::clock.CoarseSleeps, 0u) << "slept at the default resolution";
+            EXPECT_EQ(fake::clock.CoarseSleeps, c.fineRefused ? fake::clock.Sleeps.size() : 0u);
+        } else {
+            EXPECT_EQ(fake::clock.TimerWaits, fake::clock.Sleeps.size()) << "a sleep beside the timer";
+        }
     }
 }

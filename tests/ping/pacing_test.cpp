@@ -1,11 +1,14 @@
 // The pacing wait against the scripted clock: steps, the last short sleep,
-// the deadline met on time and never before, interrupts between steps, and
-// counters that stand still, jump or cannot be read.
+// the deadline met on time and never before, interrupts between steps,
+// counters that stand still, jump or cannot be read, and the run's timer
+// granted or refused.
 #include "fakeworld.h"
 #include "ping/echorun.h"
 #include "ping/interrupt.h"
 #include "console/conlist.h"
 #include "base/preciseclock.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -253,36 +256,116 @@ TEST(WaitStepTest, StepsLearnedLatenessAndYields)
     EXPECT_EQ(NextSleep(&pause), 1750u);
 }
 
-TEST(WaitStepTest, AfterASleep)
+TEST(WaitStepTest, AfterAStep)
 {
     const LONGLONG Ms = 10000;
     struct {
         const char *what;
         LONGLONG last, now;
-        DWORD slept;
+        LONGLONG asked;
         LONGLONG elapsed;   // counts added
         bool moves;
         DWORD late;         // learned, from 0
     } cases[] = {
-        { "on time", 100, 100 + 20 * Ms, 20, 20 * Ms, true, 0 },
-        { "a little late", 100, 100 + 20 * Ms + 600, 20, 20 * Ms + 600, true, 1 },
-        { "a timer tick late", 100, 100 + 35 * Ms, 20, 35 * Ms, true, 2 },
-        { "early", 100, 100 + 19 * Ms, 20, 19 * Ms, true, 0 },
+        { "on time", 100, 100 + 20 * Ms, 20 * Ms, 20 * Ms, true, 0 },
+        { "a little late", 100, 100 + 20 * Ms + 600, 20 * Ms, 20 * Ms + 600, true, 1 },
+        { "a timer tick late", 100, 100 + 35 * Ms, 20 * Ms, 35 * Ms, true, 2 },
+        { "early", 100, 100 + 19 * Ms, 20 * Ms, 19 * Ms, true, 0 },
         { "a yield", 100, 100 + 30, 0, 30, true, 0 },
-        { "standing", 100, 100, 20, 20 * Ms, false, 0 },
+        { "standing", 100, 100, 20 * Ms, 20 * Ms, false, 0 },
+        { "standing, a step of counts", 100, 100, 1234, 1234, false, 0 },
         { "a standing yield", 100, 100, 0, 0, false, 0 },
-        { "stepped back", 100, 50, 20, 20 * Ms, false, 0 },
-        { "unreadable", 100, 0, 20, 20 * Ms, false, 0 },
-        { "no reading before", 0, 100, 20, 20 * Ms, false, 0 },
+        { "stepped back", 100, 50, 20 * Ms, 20 * Ms, false, 0 },
+        { "unreadable", 100, 0, 20 * Ms, 20 * Ms, false, 0 },
+        { "no reading before", 0, 100, 20 * Ms, 20 * Ms, false, 0 },
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
         ClockWait wait = { 10000000, 1000 * Ms, 7, c.last, true, 0, 20 };
-        AfterSleep(&wait, c.slept, c.now);
+        AfterWait(&wait, c.asked, c.now);
         EXPECT_EQ(wait.Elapsed, 7 + c.elapsed);
         EXPECT_EQ(wait.Moves, c.moves);
         EXPECT_EQ(wait.LateMs, c.late);
         EXPECT_EQ(wait.Last, c.now != 0 ? c.now : c.last);
+    }
+}
+
+// The clock's reading after every step of a wait.
+std::vector<ULONGLONG> wakes;
+
+void NoteWake(DWORD)
+{
+    wakes.push_back(fake::clock.Now);
+}
+
+// The run's timer as the system has it: a high-resolution timer (on time to
+// its accuracy, or a little before by the counter, which is made up), or
+// none, and then sleeps at 1 ms resolution or at the default; a timer that
+// fails is given up for the sleeps.  Whichever, a wait ends on time and
+// never before, every step is at most 20 ms so that Control-C is seen within
+// that, no timer resolution is held beside a timer, and nothing stays open.
+TEST_F(PacingWaitTest, OnTheRunTimerAsTheSystemHasIt)
+{
+    struct {
+        const char *what;
+        bool refuseHighRes, refuseFine;
+        int timerLateUs, sleepLateUs;
+        SysId failing;       // SYS_COUNT: none
+        bool onTimer;        // every step a wait on the timer
+        int begins;          // timeBeginPeriod calls
+        ULONGLONG latestUs;  // a wait ends at most this late
+    } cases[] = {
+        { "high-resolution timer", false, false, 0, 0, SYS_COUNT, true, 0, 0 },
+        { "high-resolution timer, 0.5 ms late", false, false, 500, 0, SYS_COUNT, true, 0, 500 },
+        { "high-resolution timer, 30 us early", false, false, -30, 0, SYS_COUNT, true, 0, 1 },
+        { "1 ms resolution", true, false, 0, 999, SYS_COUNT, false, 1, 50 },
+        { "the default resolution", true, true, 0, 0, SYS_COUNT, false, 1, 0 },
+        { "the timer cannot be set", false, false, 0, 0, SYS_SetWaitableTimer, false, 1, 0 },
+        { "waits on the timer fail", false, false, 0, 0, SYS_WaitForSingleObject, false, 1, 0 },
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallFakeWorld();
+        InterruptFlags = 0;
+        fake::clock.RefuseHighResTimer = c.refuseHighRes;
+        fake::clock.RefuseFineTimer = c.refuseFine;
+        fake::clock.TimerLateUs = c.timerLateUs;
+        fake::clock.SleepLateUs = c.sleepLateUs;
+        if (c.failing != SYS_COUNT)
+            FailEntry(c.failing);
+        wakes.clear();
+        fake::clock.OnSleep.push_back(NoteWake);
+        SysResetCounts();
+        BeginRunTimer();
+
+        ULONGLONG start = fake::clock.Now;
+        PacingWait(250, fake::clock.Counter());
+        EXPECT_GE(Since(start), 250000u) << "early";
+        EXPECT_LE(Since(start), 250000u + c.latestUs) << "late";
+        ASSERT_FALSE(wakes.empty());
+        ULONGLONG longest = wakes[0] - start;
+        for (size_t i = 1; i < wakes.size(); i++)
+            longest = std::max(longest, wakes[i] - wakes[i - 1]);
+        EXPECT_LE(longest, 20000u + std::max(c.timerLateUs, c.sleepLateUs)) << "a step over 20 ms";
+
+        // Control-C in the seventh step ends the next wait after it.
+        size_t before = fake::clock.Sleeps.size();
+        fake::console.Events = { { before + 7, CTRL_C_EVENT } };
+        PacingWait(250, fake::clock.Counter());
+        EXPECT_EQ(fake::clock.Sleeps.size(), before + 7);
+        EXPECT_EQ(InterruptFlags, INTERRUPT_CTRL_C);
+
+        EXPECT_EQ(fake::clock.TimerWaits, c.onTimer ? fake::clock.Sleeps.size() : 0u);
+        if (c.onTimer) {
+            EXPECT_EQ(g_sysCallCount[SYS_Sleep], 0u) << "slept or yielded beside the timer";
+        }
+        EXPECT_EQ(fake::clock.TimerCreates, 1);
+        EXPECT_EQ(fake::clock.PeriodBegins, c.begins);
+        EXPECT_EQ(fake::clock.FinePeriods, c.begins != 0 && !c.refuseFine ? 1 : 0);
+        EndRunTimer();
+        EXPECT_EQ(fake::clock.TimersOpen(), 0u);
+        EXPECT_EQ(fake::clock.FinePeriods, 0) << "the resolution outlives the run";
+        InterruptFlags = 0;
     }
 }
 

@@ -40,6 +40,10 @@ const FaultRow FaultRows[] = {
     {SYS_QueryPerformanceCounter, FAIL_WITH(FALSE, ERROR_INVALID_PARAMETER)},
     {SYS_QueryPerformanceFrequency, FAIL_WITH(FALSE, ERROR_INVALID_PARAMETER)},
     {SYS_timeBeginPeriod, FAIL_WITH(TIMERR_NOCANDO, 0)},
+    // Windows before 10 1803 refuses the high-resolution flag so.
+    {SYS_CreateWaitableTimerExW, FAIL_WITH(0, ERROR_INVALID_PARAMETER)},
+    {SYS_SetWaitableTimer, FAIL_WITH(FALSE, ERROR_INVALID_PARAMETER)},
+    {SYS_WaitForSingleObject, FAIL_WITH(WAIT_FAILED, ERROR_INVALID_HANDLE)},
     {SYS_GetStdHandle, FAIL_WITH(-1, ERROR_INVALID_HANDLE)},
     {SYS_GetConsoleMode, FAIL_WITH(FALSE, ERROR_INVALID_HANDLE)},
     {SYS_GetConsoleScreenBufferInfo, FAIL_WITH(FALSE, ERROR_INVALID_HANDLE)},
