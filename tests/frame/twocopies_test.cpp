@@ -17,17 +17,17 @@ std::wstring BinDir()
     return dir.substr(0, dir.find_last_of(L"\\/") + 1);
 }
 
-std::wstring RecordKey()
+std::wstring RecordKey(DWORD process = GetCurrentProcessId())
 {
     wchar_t name[64];
-    wsprintfW(name, L"Software\\OrvelPlugins\\Shared MIDI\\%04X", GetCurrentProcessId());
+    wsprintfW(name, L"Software\\OrvelPlugins\\Shared MIDI\\%04X", process);
     return name;
 }
 
-DWORD RecordValue(const wchar_t *name)
+DWORD RecordValue(const wchar_t *name, DWORD process = GetCurrentProcessId())
 {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, RecordKey().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, RecordKey(process).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0xDEADu;
     DWORD value = 0, size = sizeof value;
     LSTATUS status = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(&value), &size);
@@ -104,14 +104,14 @@ TEST_F(TwoCopiesTest, BothCopiesUseOneRecord)
     EXPECT_TRUE(CapturedErr().empty()) << Narrow(CapturedErr());
 }
 
-// Wine has no MIDI device: without NoMidi loading fails and leaves no record.
+// Without a MIDI device (the fake world's, in this process) loading fails
+// and leaves no record.
 TEST_F(TwoCopiesTest, NoDeviceFailsTheLoadAndLeavesNoRecord)
 {
-    ScopedEnv env(L"NoMidi", nullptr);
-    LoadedCopy a(first);
-    ASSERT_TRUE(a.init);
-    EXPECT_EQ(a.init(), 1);
-    EXPECT_NE(CapturedErr().find(L"Unable to open MIDI handle!\r\n"), std::wstring::npos)
-        << Narrow(CapturedErr());
-    EXPECT_EQ(RecordValue(L"Handle"), 0xDEADu);
+    fake::midi.Handle = 0;
+    DeleteRegistryTree(HKEY_CURRENT_USER, RecordKey(fake::midi.ProcessId).c_str());
+    EXPECT_EQ(InitializePlugin(), 1);
+    EXPECT_WTEXT(L"Sonaro plugin: Unable to open MIDI handle!\r\n", CapturedErr());
+    EXPECT_EQ(fake::midi.Opened, 1);
+    EXPECT_EQ(RecordValue(L"Handle", fake::midi.ProcessId), 0xDEADu);
 }
