@@ -131,8 +131,9 @@ TEST(SoundEndToEnd, CountedRunsToLoopback)
         double snooze, errorSnooze;
         DWORD result;
     } cases[] = {
-        // Steel Drums (program 115, sent as 114), octave 5.
-        {L"sonaro /n:3 /z:500 127.0.0.1", 0, 114, 60, 66, 500, 650, 0},
+        // Steel Drums (program 115, sent as 114), octave 5.  Ten echoes: waits
+        // cut short by a few milliseconds add up past what the echoes take.
+        {L"sonaro /n:10 /z:250 127.0.0.1", 0, 114, 60, 66, 250, 650, 0},
         {L"sonaro /n:2 /z:500 /g:1 /o:0 127.0.0.1", 0, 0, 0, 66, 500, 650, 0},
         // A last wait longer than the ring is not topped up.
         {L"sonaro /n:2 /z:2000 /g:128 /o:9 127.0.0.1", 0, 127, 108, 66, 2000, 650, 0},
