@@ -184,17 +184,19 @@ TEST_F(CommandTest, VersionReport)
 {
     wchar_t line[] = L"/v ports";
     EXPECT_EQ(sonarohelp(line), 0);
+    const std::wstring head = L"Sonaro plugin  " SONARO_FULL_VERSION_TEXT "  ";
     std::wstring out = CapturedOut();
-    const wchar_t form[] = L"Sonaro plugin  " SONARO_FULL_VERSION_TEXT "  dddd-dd-dd dd:dd:dd  (";
-    ASSERT_GT(out.size(), wcslen(form)) << Narrow(out);
-    for (size_t i = 0; form[i] != 0; i++)
-        EXPECT_TRUE(form[i] == L'd' ? iswdigit(out[i]) != 0 : out[i] == form[i]) << Narrow(out);
-    EXPECT_WTEXT(ARCH_W L")\r\n\n"
+    ASSERT_GE(out.size(), head.size() + 19) << Narrow(out);
+    std::wstring stamp = out.substr(head.size(), 19);
+    for (wchar_t &c : stamp)
+        c = iswdigit(c) ? L'd' : c;
+    EXPECT_WTEXT(head + L"dddd-dd-dd dd:dd:dd", out.substr(0, head.size()) + stamp);
+    EXPECT_WTEXT(L"  (" ARCH_W L")\r\n\n"
                  L"   NewHelp . . . . . . . . . 1.0.8.14\r\n"
                  L"   ParseArgs . . . . . . . . 1.0.3.0\r\n"
                  L"   ConList . . . . . . . . . 1.1.0.0\r\n"
                  L"   SoundVol  . . . . . . . . 1.0.5.1\r\n",
-                 out.substr(wcslen(form)));
+                 out.substr(head.size() + 19));
     EXPECT_TRUE(fake::help.Launches.empty());
 }
 
