@@ -81,6 +81,17 @@ void MidiLoadWorldEnd(void)
     DeleteRegistryTree(HKEY_CURRENT_USER, SHARED_MIDI_KEY);
 }
 
+// Another plugin of the family holds the device: loading takes its handle
+// from the record, unloading gives the share back and leaves the rest.
+void SecondHolderWorld(void)
+{
+    MidiLoadWorld();
+    wchar_t record[64];
+    wsprintfW(record, SHARED_MIDI_KEY L"\\%04X", static_cast<unsigned>(fake::midi.ProcessId));
+    SetRegistryDword(HKEY_CURRENT_USER, record, L"Handle", 0x6160);
+    SetRegistryDword(HKEY_CURRENT_USER, record, L"RefCount", 1);
+}
+
 // The network world with macro #1 at loopback.
 void MacroNetWorld(void)
 {
@@ -235,6 +246,8 @@ const Scenario ScenarioTable[] = {
     {"@SONAROMACRO[1]", MacroNetWorld, PlayMacroFunction, FunctionResult, NetWorldEnd, false},
     {"load and unload with MIDI", MidiLoadWorld, PlayLoad, ZeroOrOne, MidiLoadWorldEnd, false,
      SHARED_MIDI_RECORDS},
+    {"load and unload, a second holder of the MIDI record", SecondHolderWorld, PlayLoad,
+     ZeroOrOne, MidiLoadWorldEnd, false, SHARED_MIDI_RECORDS},
     {"sonaro /n:2 127.0.0.1 in a console", ConsoleNetWorld, PlaySonaroConsole, SonaroResult,
      ConsoleNetWorldEnd, true},
     {"sonaromacro /L /P, 30 macros in a console", ConsoleMacroWorld, PlayMacroPaged, MacroResult,

@@ -27,8 +27,8 @@ void InstallAccounting(void);
 
 // --- runchecks.cpp ------------------------------------------------------------
 
-// Each message on standard error must be a documented one; a complaint for
-// every other is added to problems.
+// Each message on standard error must be one that a scenario's failures can
+// bring, word for word; a complaint for every other is added to problems.
 void CheckStandardError(std::string *problems, std::wstring err, bool stdHandleFailed);
 
 // The keys of the plugin's settings, macros and shared MIDI record, in both

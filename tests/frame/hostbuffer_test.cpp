@@ -12,7 +12,9 @@
 #include "resolve/netentries.h"
 #include "base/hostbuffer.h"
 
+#include <iterator>
 #include <string>
+#include <wctype.h>
 
 extern "C" int WINAPI sonaromacro(wchar_t *arguments);
 extern "C" int WINAPI f_sonaromacro(wchar_t *buffer);
@@ -21,12 +23,22 @@ namespace {
 
 int WINAPI CallHelp(wchar_t *name) { return Help(name); }
 
+// Standard error for one filler: PREFIX starts each message, and %s stands
+// for the text as far as it is read (8191 characters), in upper case.
+#define PREFIX L"Sonaro plugin: "
+#define OVERFLOW PREFIX L"Buffer overflow: b = 8191, MAX_ARG_LEN = 8192 \r\n"
+#define NO_HOST PREFIX L"Missing host name.\r\n"
+#define NO_NAME PREFIX L"Missing hostname\r\n"
+#define QUOTING(message) PREFIX message L": \"%s\"\r\n"
+#define SLASHES PREFIX L"Unknown option: \"//\"\r\n"
+
 struct EntryRow {
     const char *Name;
     int (WINAPI *Call)(wchar_t *);
-    int Lowest, Highest;  // the results it documents
-    bool Command;         // a terminated line of CommandChars; else 8192, unterminated
-    bool Cuts;            // ends the text inside the buffer before reading it
+    bool Command;  // a terminated line of CommandChars; else 8192, unterminated
+    bool Cuts;     // ends the text inside the buffer before reading it
+    int Results[5];             // for each filler below
+    const wchar_t *Errors[5];   // and what it writes to standard error
 };
 
 // A command line longer than the argument store, as the host may hand one.
@@ -41,14 +53,24 @@ class HostBufferTest : public FakeWorldTest {};
 TEST_F(HostBufferTest, NoEntryReadsPastAnUnterminatedBuffer)
 {
     const EntryRow rows[] = {
-        {"sonaro", sonaro, 0, 2, true, false},
-        {"sonaromacro", sonaromacro, 0, 3, true, false},
-        {"sonarohelp", sonarohelp, 0, 1, true, false},
-        {"@SONAROMACRO", f_sonaromacro, -1, 0, false, true},
-        {"@LOOKUPHOST", f_lookuphost, -1, 0, false, true},
-        {"@PINGTIME", f_pingtime, -1, 0, false, true},
-        {"@PINGDNS", f_pingdns, -1, 0, false, true},
-        {"Help", CallHelp, 0, 0, false, false},
+        {"sonaro", sonaro, true, false, {1, 1, 1, 1, 1},
+         {OVERFLOW NO_HOST, NO_HOST, NO_HOST, OVERFLOW NO_HOST, SLASHES}},
+        {"sonaromacro", sonaromacro, true, false, {0, 0, 0, 0, 1},
+         {OVERFLOW, L"", L"", OVERFLOW, SLASHES}},
+        {"sonarohelp", sonarohelp, true, false, {0, 0, 0, 0, 1},
+         {L"", L"", L"", L"", QUOTING(L"Unknown option")}},
+        {"@SONAROMACRO", f_sonaromacro, false, true, {-1, -1, -1, -1, -1},
+         {PREFIX L"Bad macro name: \"#%s\"\r\n", QUOTING(L"Bad macro number"),
+          PREFIX L"Missing macro name\r\n", QUOTING(L"Bad macro number"),
+          QUOTING(L"Bad macro number")}},
+        {"@LOOKUPHOST", f_lookuphost, false, true, {0, 0, -1, 0, 0},
+         {L"", L"", NO_NAME, L"", L""}},
+        {"@PINGTIME", f_pingtime, false, true, {0, -1, -1, 0, 0},
+         {L"", NO_NAME, NO_NAME, L"", L""}},
+        {"@PINGDNS", f_pingdns, false, true, {-1, 0, 0, -1, -1},
+         {QUOTING(L"Bad index value"), L"", L"", QUOTING(L"Bad index value"),
+          QUOTING(L"Bad index value")}},
+        {"Help", CallHelp, false, false, {0, 0, 0, 0, 0}, {L"", L"", L"", L"", L""}},
     };
     // No help file anywhere: the viewer is never started.
     GuardedText hostBuffer(FUNCTION_BUFFER_CAPACITY);
@@ -58,13 +80,17 @@ TEST_F(HostBufferTest, NoEntryReadsPastAnUnterminatedBuffer)
     for (const EntryRow &row : rows) {
         GuardedText &buffer = row.Command ? commandLine : hostBuffer;
         size_t chars = row.Command ? CommandChars : FUNCTION_BUFFER_CAPACITY;
-        for (wchar_t filler : Fillers) {
+        for (size_t f = 0; f < std::size(Fillers); f++) {
+            wchar_t filler = Fillers[f];
             SCOPED_TRACE(std::string(row.Name) + " with " + std::to_string(chars) + " of '" +
                          static_cast<char>(filler) + "'");
             std::wstring text(chars, filler);
             buffer.Fill(text);
-            int rc = row.Call(buffer.Data());
-            EXPECT_TRUE(rc >= row.Lowest && rc <= row.Highest) << rc;
+            EXPECT_EQ(row.Call(buffer.Data()), row.Results[f]);
+            std::wstring err = row.Errors[f];
+            if (size_t at = err.find(L"%s"); at != std::wstring::npos)
+                err.replace(at, 2, FUNCTION_BUFFER_CAPACITY - 1, towupper(filler));
+            EXPECT_WTEXT(err, CapturedErr());
             size_t length = wcsnlen(buffer.Data(), buffer.Chars());
             if (row.Cuts)
                 EXPECT_LT(length, FUNCTION_BUFFER_CAPACITY);

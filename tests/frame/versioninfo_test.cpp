@@ -38,13 +38,15 @@ TEST(VersionInfo, FileAndProductVersionAndTexts)
     VS_FIXEDFILEINFO *fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(SONARO_VERSION_MINOR, SONARO_VERSION_MAJOR));
-    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(SONARO_VERSION_REVISION, SONARO_VERSION_BUILD));
-    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(SONARO_VERSION_MINOR, SONARO_VERSION_MAJOR));
-    EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(SONARO_VERSION_REVISION, SONARO_VERSION_BUILD));
+    // Version 1.0.3.1, as CMakeLists.txt's project() states it: written out
+    // here, not taken from the macros the resource is built from.
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00030001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00030001u);
 
     EXPECT_WTEXT(L"Sonaro", StringValue(data, L"ProductName"));
     EXPECT_WTEXT(L"Adds an audible ping command to TCC.", StringValue(data, L"FileDescription"));
-    EXPECT_WTEXT(L"" SONARO_FULL_VERSION_TEXT, StringValue(data, L"FileVersion"));
-    EXPECT_WTEXT(L"" SONARO_FULL_VERSION_TEXT, StringValue(data, L"ProductVersion"));
+    EXPECT_WTEXT(L"1.0.3.1", StringValue(data, L"FileVersion"));
+    EXPECT_WTEXT(L"1.0.3.1", StringValue(data, L"ProductVersion"));
 }

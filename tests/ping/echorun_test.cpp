@@ -5,6 +5,8 @@
 #include "ping/interrupt.h"
 #include "console/conlist.h"
 
+#include <thread>
+
 namespace {
 
 std::wstring Header(const wchar_t *shown, const wchar_t *address = nullptr, unsigned size = 64)
@@ -58,6 +60,37 @@ std::wstring NoAddressError(const wchar_t *host)
 {
     wchar_t text[256];
     wsprintfW(text, NoAddress, host);
+    return text;
+}
+
+// The host's standard output on a pipe that holds next to nothing, so that
+// each write waits until this thread has read it; once the text read holds
+// `controlCAt` a Control-C arrives, as the console's thread would bring it.
+std::string OutputThroughPipe(const wchar_t *line, const char *controlCAt, int *rc)
+{
+    HANDLE readEnd, writeEnd, saved = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 1))
+        return "no pipe";
+    SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
+    HostCaptureStop();
+    std::thread run([&] {
+        *rc = CallEntry(sonaro, line);
+        CloseHandle(writeEnd);
+    });
+    std::string text;
+    char chunk[256];
+    DWORD got;
+    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got != 0) {
+        text.append(chunk, got);
+        if (controlCAt != nullptr && text.find(controlCAt) != std::string::npos) {
+            PingCtrlHandler(CTRL_C_EVENT);
+            controlCAt = nullptr;
+        }
+    }
+    run.join();
+    CloseHandle(readEnd);
+    HostCaptureStart();
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
     return text;
 }
 
@@ -121,17 +154,37 @@ TEST_F(EchoRunTest, ControlCWithACountAndTheHandlersRemoved)
     EXPECT_EQ(fake::console.CtrlHandlerCalls.back().second, FALSE);
 }
 
+// Control-Break shows the figures so far and the run goes on; at the last
+// echo the count's own figures follow, unless a Control-C came while the
+// first were written.
 TEST_F(EchoRunTest, ControlBreakShowsTheFiguresAndGoesOn)
 {
-    fake::console.StdOutConsole = true;
-    fake::console.Events = { { 20, CTRL_BREAK_EVENT } };  // in the second wait
-    fake::icmp.Script = { fake::Good(4), fake::Good(8), fake::Good(6) };
-    EXPECT_EQ(CallEntry(sonaro, L"/n:3 /z:250 /q /d 127.0.0.1"), 0);
-    EXPECT_WTEXT(Header(L"127.0.0.1") + Reply(L"127.0.0.1", 4) + Reply(L"127.0.0.1", 8) +
-                     Stats(L"127.0.0.1", 2, 0, 4, 8, 6) + L"\r\n" + Reply(L"127.0.0.1", 6) +
-                     Stats(L"127.0.0.1", 3, 0, 4, 8, 6),
-                 CapturedOut());
-    EXPECT_EQ(fake::clock.PacingSteps(), 13u + 7 + 13);
+    const std::wstring start =
+        Header(L"127.0.0.1") + Reply(L"127.0.0.1", 4) + Reply(L"127.0.0.1", 8);
+    const std::wstring two = Stats(L"127.0.0.1", 2, 0, 4, 8, 6);
+    const std::wstring three = Stats(L"127.0.0.1", 3, 0, 4, 8, 6);
+    const struct {
+        size_t breakAt;          // the sleep after which Control-Break comes
+        const char *controlCAt;  // and the output after which Control-C comes
+        std::wstring out;
+        size_t steps;
+    } cases[] = {
+        {20, nullptr, start + two + L"\r\n" + Reply(L"127.0.0.1", 6) + three, 13 + 7 + 13},
+        {30, nullptr, start + Reply(L"127.0.0.1", 6) + three + L"\r\n" + three, 13 + 13 + 4},
+        {30, "Ping statistics", start + Reply(L"127.0.0.1", 6) + three + L"\r\n", 13 + 13 + 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(TableRow(cases, c));
+        InstallFakeWorld();
+        fake::console.StdOutConsole = true;
+        fake::console.Events = { { c.breakAt, CTRL_BREAK_EVENT } };
+        fake::icmp.Script = { fake::Good(4), fake::Good(8), fake::Good(6) };
+        int rc = -1;
+        EXPECT_EQ(OutputThroughPipe(L"/n:3 /z:250 /q /d 127.0.0.1", c.controlCAt, &rc),
+                  Narrow(c.out));
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(fake::clock.PacingSteps(), c.steps);
+    }
 }
 
 // Without a console the run's handler is not installed; the list-output

@@ -45,8 +45,12 @@ done
 # The unpacked folder as a Windows path (Wine's Z: is /).
 package=Z:$work/unpacked
 export SONARO_PACKAGE_DIR=${package//\//\\}
-xvfb-run -a -s "-screen 0 1024x768x24" "$winerun" "$bin/e2e.exe" --gtest_filter='Package.*' 2>&1
-status=$?
+log=$work/package.log
+xvfb-run -a -s "-screen 0 1024x768x24" "$winerun" "$bin/e2e.exe" --gtest_filter='Package.*' 2>&1 | tee "$log"
+status=${PIPESTATUS[0]}
 [ $status = 0 ] || fail "Package.* in e2e.exe (exit status $status)"
+# A case that skipped (no unpacked package, no display) checked nothing.
+grep -q '^\[  PASSED  \] [1-9]' "$log" || fail "Package.* in e2e.exe: no case passed"
+grep -q '^\[  SKIPPED \]' "$log" && fail "Package.* in e2e.exe: cases skipped"
 [ $failures = 0 ] && echo "release package: all checks passed"
 [ $failures = 0 ]
