@@ -15,7 +15,7 @@ namespace {
 const double Late = 200;
 // How much earlier a sound may come: the run waits on the performance
 // counter and the recorder stamps each message from it to the microsecond,
-// so only rounding to whole milliseconds is left.
+// so none should come early at all; 2 ms is the margin.
 const double Early = 2;
 // How much earlier an output line may seem to come: a line is stamped when
 // this process reads it, and the line before may have been read late.
