@@ -276,8 +276,8 @@ $(fuzz_section)
 The plugin on its own (\`bench/sonarobench.cpp\`): the program links the
 plugin's code and watches a real run of \`sonaro /n:20 /z:250 127.0.0.1\`
 through the system-call table, in a pseudo-terminal whose console gets the
-run's lines. Every \`IcmpSendEcho\` and every \`Sleep\` is timed where it
-happens, and the run is given a MIDI handle of its own whose messages are
+run's lines. Every \`IcmpSendEcho\`, every \`Sleep\` and every wait on the
+run's timer is timed where it happens, and the run is given a MIDI handle of its own whose messages are
 stamped as they are sent (no device is behind it). As heard, a beat is the
 time from one note-on to the next, its ideal the wait plus the round-trip
 time the later echo reports (whole milliseconds: the echo call's own time
@@ -288,7 +288,7 @@ the last wait up to 1750 ms. The steps of the report line are found by
 stamping every call through the table between the echo's return and the
 note: the time up to the next call is put down to each. The time per echo is
 what is left between the end of one echo and the start of the next once the
-wait is taken out (from its first sleep to its last, its yields included):
+wait is taken out (from its first step to its last, yields included):
 formatting, output, the note and the loop; once with standard output not a
 console (no colours, the host writes to a pipe), once with the lines going
 to the console. Loopback
