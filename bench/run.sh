@@ -63,8 +63,17 @@ heard() {
     perl bench/linebeat.pl --midi-log "$log" "${arch}_recorded" 250 1 \
         "env -u NoMidi NOLOADMSG=1 $wine_run build/$arch/bin/hostshell.exe --midi-log $log -c 'sonaro /n:20 /z:250 127.0.0.1'" </dev/null
 }
+# The processor time a beat of the real DLL takes, from the outside
+# (bench/beatcpu.py): the program's and the Wine server's.
+beat_cpu() {
+    local arch=$1
+    WINEPREFIX=${SONARO_WINEPREFIX:-$PWD/build/$arch/wineprefix} python3 bench/beatcpu.py "${arch}_real" 40 \
+        "env NoMidi=1 NOLOADMSG=1 $wine_run build/$arch/bin/hostshell.exe -c 'sonaro /n:{n} /z:250 127.0.0.1'" </dev/null
+}
 heard x64 | tr -d '\r' >>"$results"
 [ -n "$x86_reason" ] || heard x86 | tr -d '\r' >>"$results"
+beat_cpu x64 >>"$results"
+[ -n "$x86_reason" ] || beat_cpu x86 >>"$results"
 peer x64 ping.exe build/x64/bin/hostshell.exe | tr -d '\r' >>"$results"
 # The 32-bit ping.exe: the prefix's copy when Wine made one, else Wine's own.
 ping32=${SONARO_WINEPREFIX:-build/x64/wineprefix}/drive_c/windows/syswow64/ping.exe
@@ -170,8 +179,8 @@ plugin_table() {
 | The closing pause's end after the last note, against 1750 ms: on the high-resolution timer / at 1 ms / at the default resolution, median (max / min) | $(value sim_highres_closing_error_median_ms "$sim") ms ($(value sim_highres_closing_error_max_ms "$sim") / $(value sim_highres_closing_error_min_ms "$sim") ms) / $(value sim_fine_closing_error_median_ms "$sim") ms ($(value sim_fine_closing_error_max_ms "$sim") / $(value sim_fine_closing_error_min_ms "$sim") ms) / $(value sim_default_closing_error_median_ms "$sim") ms ($(value sim_default_closing_error_max_ms "$sim") / $(value sim_default_closing_error_min_ms "$sim") ms) | never early | $(met "$(early "$(value sim_highres_closing_error_min_ms "$sim")")" 0 "$(early "$(value sim_fine_closing_error_min_ms "$sim")")" 0 "$(early "$(value sim_default_closing_error_min_ms "$sim")")" 0) |
 | Time spent yielding (\`Sleep(0)\`) per beat: on the high-resolution timer / at 1 ms / at the default resolution | $(value sim_highres_yield_ms_per_beat "$sim") / $(value sim_fine_yield_ms_per_beat "$sim") / $(value sim_default_yield_ms_per_beat "$sim") ms | | |
 | Timers and timer resolution of the simulated runs: high-resolution timers created, resolution requests begun and ended, left in force or open | high-resolution timer: $(value sim_highres_timers_created "$sim") timers, $(value sim_highres_period_begins "$sim") requests; without it: $(value sim_fine_period_begins "$sim") begun, $(value sim_fine_period_ends "$sim") ended; with neither: $(value sim_default_period_begins "$sim") begun, $(value sim_default_period_ends "$sim") ended; $(( $(value sim_highres_periods_left "$sim") + $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") + $(value sim_highres_timers_left "$sim") )) left | no request beside the timer, none left | $(met "$(( $(value sim_highres_periods_left "$sim") + $(value sim_fine_periods_left "$sim") + $(value sim_default_periods_left "$sim") + $(value sim_highres_timers_left "$sim") + $(value sim_highres_period_begins "$sim") ))" 0) |
-| Processor time per beat, \`sonaro /n:40 /z:250 127.0.0.1\` (\`GetProcessTimes\`, which Wine counts in 10 ms steps): as the system has the timer / with the high-resolution timer refused | $(value cpu_cpu_per_beat_ms "$r") / $(value cpu_refused_cpu_per_beat_ms "$r") ms | | |
-| The same run: the thread's time awake per beat (outside its sleeps, timer waits and echo calls), and its yields per beat | $(value cpu_awake_per_beat_ms "$r") ms, $(value cpu_yields_per_beat "$r") yields / $(value cpu_refused_awake_per_beat_ms "$r") ms, $(value cpu_refused_yields_per_beat "$r") yields | | |
+| Processor time per beat of the real DLL in \`hostshell.exe\`: \`sonaro /n:41 /z:250 127.0.0.1\` against \`/n:1\`, \`NoMidi\`, in a pseudo-terminal: the program's / the Wine server's | $(value ${a}_real_process_cpu_per_beat_ms) / $(value ${a}_real_server_cpu_per_beat_ms) ms | | |
+| Processor time per beat in the benchmark's own run of \`sonaro /n:40 /z:250 127.0.0.1\` (\`GetProcessTimes\`, which Wine counts in 10 ms steps), and the yields per beat: as the system has the timer / with the high-resolution timer refused | $(value cpu_cpu_per_beat_ms "$r") ms, $(value cpu_yields_per_beat "$r") yields / $(value cpu_refused_cpu_per_beat_ms "$r") ms, $(value cpu_refused_yields_per_beat "$r") yields | | |
 | Plugin time per echo outside the ICMP call and the wait, output not a console | $(value overhead_median_ms "$p") ms median (max $(value overhead_max_ms "$p") ms) | under 0.2 ms | $(met "$(value overhead_median_ms "$p")" 0.2) |
 | The same with the lines going to the console | $(value overhead_median_ms "$r") ms median (max $(value overhead_max_ms "$r") ms) | | |
 | of which the request's random data (64 \`rand_s\` values) | $(value random_fill_median_ms "$r") ms median | | |
@@ -319,17 +328,18 @@ on a system with the high-resolution timer (Windows 10 1803 and later), once
 on one without it that grants the run's request for 1 ms resolution, once on
 one that has neither.
 
-The processor time per beat (\`bench/sonarobench.cpp\`): a run of its own,
-\`sonaro /n:40 /z:250 127.0.0.1\` with the lines going to the console,
-once as the system has the timer and once with the high-resolution timer
-refused as Windows before 10 1803 refuses it (the sleeps at 1 ms resolution
-and their yields). The process's time comes from \`GetProcessTimes\` over
-the run, which Wine counts in steps of 10 ms, so it is good to about
-0.25 ms a beat; the time the run's thread is awake is exact: the run's time
-less what it spends inside \`Sleep\` with a length, waits on the timer and
-echo calls (each yield counts as awake, and the report lines and the note
-count too). The server's time (Wine's \`wineserver\`, which carries every
-sleep and wait) is not in either figure.
+The processor time per beat: \`bench/beatcpu.py\` runs the real DLL in
+\`hostshell.exe\` in a pseudo-terminal, \`sonaro /n:41 /z:250 127.0.0.1\` and
+\`sonaro /n:1 /z:250 127.0.0.1\`, each twice, the lesser time kept, and
+divides the difference by 40: the program's time as the kernel counts it
+for the process tree it waits for (to the microsecond), and the Wine
+server's (which carries every sleep, wait and console write) from its
+\`schedstat\`. Both are counted by the machine's clock, not Windows'. The
+benchmark program also runs \`sonaro /n:40 /z:250 127.0.0.1\` once as the
+system has the timer and once with the high-resolution timer refused as
+Windows before 10 1803 refuses it, which gives today's sleeps and yields at
+1 ms resolution; its \`GetProcessTimes\` figure is good only to about
+0.25 ms a beat, the yields are counted exactly.
 
 The beat as heard from the real DLL: \`bench/linebeat.pl\` runs
 \`sonaro /n:20 /z:250 127.0.0.1\` in \`hostshell.exe --midi-log\` in a
